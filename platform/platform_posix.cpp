@@ -1,0 +1,176 @@
+// POSIX side of the platform seam. Text behaves as under the Windows ANSI code
+// page 1252; tests may switch to 932 to exercise double-byte handling.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <ctime>
+
+#include "platform/platform.h"
+
+namespace {
+
+int gCodePage = 1252;
+
+// Code page 1252's characters 0x80 to 0x9F; 0 where the code page has none.
+const uint16_t kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0,
+};
+
+uint16_t AnsiToUnit(unsigned char c) {
+    if (c >= 0x80 && c < 0xA0) {
+        uint16_t u = kCp1252High[c - 0x80];
+        return u ? u : c;  // undefined bytes map to the C1 controls, as Windows does
+    }
+    return c;
+}
+
+unsigned char UnitToAnsi(uint16_t u) {
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return static_cast<unsigned char>(u);
+    for (int i = 0; i < 32; ++i) {
+        if (kCp1252High[i] == u) return static_cast<unsigned char>(0x80 + i);
+    }
+    if (u >= 0x80 && u < 0xA0) return static_cast<unsigned char>(u);
+    return '?';
+}
+
+unsigned char FoldAscii(unsigned char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c;
+}
+
+bool DecodeDosTime(uint32_t dosTime, std::tm* out) {
+    uint32_t date = dosTime >> 16;
+    uint32_t time = dosTime & 0xFFFF;
+    std::memset(out, 0, sizeof *out);
+    out->tm_mday = static_cast<int>(date & 31);
+    out->tm_mon = static_cast<int>((date >> 5) & 15) - 1;
+    out->tm_year = static_cast<int>(date >> 9) + 80;
+    out->tm_sec = static_cast<int>(time & 31) * 2;
+    out->tm_min = static_cast<int>((time >> 5) & 63);
+    out->tm_hour = static_cast<int>(time >> 11);
+    out->tm_isdst = -1;
+    // The same bounds as DosDateTimeToFileTime: such a time is not applied.
+    return out->tm_mday >= 1 && out->tm_mon >= 0 && out->tm_mon <= 11 && out->tm_sec <= 59 &&
+           out->tm_min <= 59 && out->tm_hour <= 23;
+}
+
+}  // namespace
+
+void SetAnsiCodePageForTests(int codePage) {
+    gCodePage = codePage;
+}
+
+FILE* OpenArchiveForReading(const char* path) {
+    return std::fopen(path, "rb");
+}
+
+FILE* CreateOutputFile(const char* path) {
+    return std::fopen(path, "w+b");
+}
+
+void ApplyEntryTimeAndAttributes(const char* path, uint32_t dosTime, uint32_t attributes) {
+    std::tm local;
+    if (DecodeDosTime(dosTime, &local)) {
+        time_t when = std::mktime(&local);
+        if (when != static_cast<time_t>(-1)) {
+            struct timespec times[2];
+            times[0].tv_sec = 0;
+            times[0].tv_nsec = UTIME_OMIT;  // access time kept
+            times[1].tv_sec = when;
+            times[1].tv_nsec = 0;
+            utimensat(AT_FDCWD, path, times, 0);
+        }
+    }
+    struct stat st;
+    if (stat(path, &st) == 0) {
+        mode_t mode = st.st_mode & 07777;
+        if (attributes & 0x01) {
+            mode &= static_cast<mode_t>(~0222);
+        } else {
+            mode |= S_IWUSR;
+        }
+        chmod(path, mode);
+    }
+}
+
+bool DeleteFilePath(const char* path) {
+    return unlink(path) == 0;
+}
+
+bool PathExists(const char* path) {
+    struct stat st;
+    return path != nullptr && stat(path, &st) == 0;
+}
+
+bool GetPathAttributes(const char* path, uint32_t* attributes) {
+    struct stat st;
+    if (path == nullptr || stat(path, &st) != 0) return false;
+    uint32_t a = S_ISDIR(st.st_mode) ? 0x10 : 0x20;
+    if ((st.st_mode & S_IWUSR) == 0) a |= 0x01;
+    *attributes = a;
+    return true;
+}
+
+uint32_t UnixTimeToDosTime(int64_t unixTime) {
+    time_t t = static_cast<time_t>(unixTime);
+    std::tm local;
+    if (localtime_r(&t, &local) == nullptr || local.tm_year < 80) {
+        return (1u << 21) | (1u << 16);  // 1980-01-01 00:00:00, the earliest DOS time
+    }
+    if (local.tm_year > 207) local.tm_year = 207;
+    uint32_t date = static_cast<uint32_t>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
+    uint32_t time = static_cast<uint32_t>((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
+    return (date << 16) | time;
+}
+
+int64_t DosTimeToUnixTime(uint32_t dosTime) {
+    std::tm local;
+    if (!DecodeDosTime(dosTime, &local)) return -1;
+    return static_cast<int64_t>(std::mktime(&local));
+}
+
+bool IsLeadByte(unsigned char byte) {
+    if (gCodePage == 932) return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+    return false;
+}
+
+int CompareNoCase(const char* a, const char* b) {
+    const unsigned char* x = reinterpret_cast<const unsigned char*>(a);
+    const unsigned char* y = reinterpret_cast<const unsigned char*>(b);
+    for (;;) {
+        bool lead = IsLeadByte(*x) && x[1] != 0;
+        unsigned char cx = lead ? *x : FoldAscii(*x);
+        unsigned char cy = (IsLeadByte(*y) && y[1] != 0) ? *y : FoldAscii(*y);
+        if (cx != cy) return cx < cy ? -1 : 1;
+        if (cx == 0) return 0;
+        if (lead) {
+            ++x;
+            ++y;
+            if (*x != *y) return *x < *y ? -1 : 1;
+        }
+        ++x;
+        ++y;
+    }
+}
+
+void ConvertWideToAnsi(const uint16_t* source, int sourceLength, char* dest, int capacity) {
+    if (dest == nullptr || capacity <= 0) return;
+    int out = 0;
+    for (int i = 0; (sourceLength < 0 || i < sourceLength) && source[i] != 0 && out < capacity - 1; ++i) {
+        dest[out++] = static_cast<char>(UnitToAnsi(source[i]));
+    }
+    dest[out] = 0;
+}
+
+void ConvertAnsiToWide(const char* source, int sourceLength, uint16_t* dest, int capacity) {
+    if (dest == nullptr || capacity <= 0) return;
+    int out = 0;
+    for (int i = 0; (sourceLength < 0 || i < sourceLength) && source[i] != 0 && out < capacity - 1; ++i) {
+        dest[out++] = AnsiToUnit(static_cast<unsigned char>(source[i]));
+    }
+    dest[out] = 0;
+}
