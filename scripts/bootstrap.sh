@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs, only when missing, every Debian package that the builds, the tests
+# and the demonstration need. Needs root (apt-get) the first time; quick when
+# everything is there. Works on a fresh Debian 12 without i386 packages.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ googletest          # native build and tests
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64   # the Windows builds
+  wine64 xvfb xauth                         # running the win64 build
+  gzip xz-utils zstd                        # reference figures in the benchmarks
+  python3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "bootstrap: installing ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

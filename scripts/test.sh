@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds all four presets and runs every test:
+# native, native under AddressSanitizer/UndefinedBehaviorSanitizer, and the
+# win64 build under Wine on a virtual display. The i686 build is built only.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/bootstrap.sh
+scripts/build.sh native native-asan win32 win64
+
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+status=0
+run_ctest() {
+  echo "== test $1"
+  ctest --preset "$1" -j 2 2>&1 | tee -a "$log" || status=1
+}
+
+run_ctest native
+run_ctest native-asan
+
+# A fresh Wine prefix is made once before the tests share it.
+export WINEPREFIX="$PWD/build/win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES=winemenubuilder.exe=d
+/usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
+/usr/lib/wine/wineserver -w || true
+SOLIDSETUP_PRIVATE_DISPLAY=1 scripts/with-display.sh bash -c "$(declare -f run_ctest); log='$log'; status=0; run_ctest win64; exit \$status" || status=1
+/usr/lib/wine/wineserver -k 2>/dev/null || true
+
+passed=0 failed=0
+while read -r line; do
+  if [[ $line =~ ([0-9]+)%\ tests\ passed,\ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+    failed=$((failed + BASH_REMATCH[2]))
+    passed=$((passed + BASH_REMATCH[3] - BASH_REMATCH[2]))
+  fi
+done < "$log"
+echo
+echo "all presets: $passed passed, $failed failed"
+exit $status
