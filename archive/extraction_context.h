@@ -24,6 +24,7 @@ enum : uint8_t {
     kBlockMain = 0x73,
     kBlockFile = 0x74,
     kBlockSub = 0x77,
+    kBlockEnd = 0x7B,  // end of archive: whatever follows (a signature) is not read
 };
 
 enum : uint32_t {
@@ -107,4 +108,10 @@ struct ExtractionContext {
     DecodeTable distanceTable;
     DecodeTable recentLengthTable;
     DecodeTable channelTables[4];
+
+    // End-of-data bound of the engine: index just past the last byte of the
+    // entry's packed data in inputBuffer, and set once a refill brought fewer
+    // bytes than asked (no more packed data will come for this entry).
+    uint32_t inputValidEnd;
+    uint32_t inputDrained;
 };

@@ -127,9 +127,10 @@ int ReadNextEntryBlock(ExtractionContext* context) {
         n = ReadFixedHeader(context, kBlockFile);
         if (n == 0) break;
         const FileHeader& h = context->fileHeader;
-        // A header cut short by the end of the file ends the archive: none of
-        // its fields is trusted.
-        if (n < kFileHeaderFixed || h.HEAD_SIZE < 7) {
+        // A header cut short by the end of the file ends the archive (none of
+        // its fields is trusted), and so does the end-of-archive block, behind
+        // which a signing tool may have appended its certificate table.
+        if (n < kFileHeaderFixed || h.HEAD_SIZE < 7 || h.HEAD_TYPE == kBlockEnd) {
             n = 0;
             break;
         }

@@ -150,6 +150,16 @@ TEST_F(HeaderReader, BrokenSizesEndTheArchive) {
     EXPECT_EQ(WalkBytes(head + EntryBytes(huge)).names.size(), 1u);
 }
 
+TEST_F(HeaderReader, EndOfArchiveBlockEndsTheArchive) {
+    std::string head = MarkerBytes() + MainHeaderBytes() + EntryBytes(StoredEntry("a.txt", "alpha"));
+    // Bytes that read as a further file header must not be taken for one.
+    std::string trailer = std::string(8, '\0') + EntryBytes(StoredEntry("certificate", std::string(64, 'C')));
+    EXPECT_EQ(WalkBytes(head + BlockBytes(kBlockEnd, 0x4000, 7) + trailer).names, std::vector<std::string>{"a.txt"});
+    EXPECT_EQ(WalkBytes(head + BlockBytes(kBlockEnd, 0x4000, 7)).names, std::vector<std::string>{"a.txt"});
+    // Without an end block the walk goes on as before.
+    EXPECT_EQ(WalkBytes(head + EntryBytes(StoredEntry("b.txt", "beta"))).names.size(), 2u);
+}
+
 TEST_F(HeaderReader, HeaderCutShortByTheEndOfTheFileEndsTheArchive) {
     std::string full = MarkerBytes() + MainHeaderBytes() + EntryBytes(StoredEntry("a.txt", "alpha"));
     std::string second = FileHeaderBytes(StoredEntry("second-name.txt", "beta"));
