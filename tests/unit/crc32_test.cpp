@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "archive/crc32.h"
+
+namespace {
+
+uint32_t BitwiseCrc(uint32_t crc, const uint8_t* data, size_t size) {
+    for (size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int k = 0; k < 8; ++k) crc = (crc & 1) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+    }
+    return crc;
+}
+
+TEST(Crc32, KnownValues) {
+    const uint8_t* abc = reinterpret_cast<const uint8_t*>("abc");
+    EXPECT_EQ(~Crc32Fast(0xFFFFFFFFu, abc, 3), 0x352441C2u);
+    EXPECT_EQ(Crc32Fast(0x12345678u, abc, 0), 0x12345678u);
+}
+
+// Every length up to a few blocks and every alignment, from arbitrary
+// starting registers: both fast paths agree with the bit-by-bit definition.
+TEST(Crc32, FastPathsMatchTheDefinitionForEveryLengthAndAlignment) {
+    std::mt19937 random(7);
+    std::vector<uint8_t> data(4096 + 64);
+    for (uint8_t& b : data) b = static_cast<uint8_t>(random());
+    for (size_t offset = 0; offset < 16; ++offset) {
+        for (size_t size = 0; size <= 600; ++size) {
+            uint32_t start = static_cast<uint32_t>(random());
+            uint32_t expected = BitwiseCrc(start, data.data() + offset, size);
+            ASSERT_EQ(Crc32Sliced(start, data.data() + offset, size), expected) << offset << "/" << size;
+            ASSERT_EQ(Crc32Fast(start, data.data() + offset, size), expected) << offset << "/" << size;
+        }
+    }
+    uint32_t expected = BitwiseCrc(0xFFFFFFFFu, data.data() + 3, 4096);
+    EXPECT_EQ(Crc32Fast(0xFFFFFFFFu, data.data() + 3, 4096), expected);
+    if (Crc32HasClmul()) {
+        size_t used = 0;
+        uint32_t partial = Crc32Clmul(0xFFFFFFFFu, data.data() + 3, 4096, &used);
+        EXPECT_EQ(used, 4096u);
+        EXPECT_EQ(partial, expected);
+    }
+}
+
+TEST(Crc32, SplittingTheInputDoesNotChangeTheResult) {
+    std::vector<uint8_t> data(100000);
+    std::mt19937 random(11);
+    for (uint8_t& b : data) b = static_cast<uint8_t>(random());
+    uint32_t whole = Crc32Fast(0xFFFFFFFFu, data.data(), data.size());
+    uint32_t pieces = 0xFFFFFFFFu;
+    size_t at = 0;
+    for (size_t piece : {1u, 63u, 64u, 65u, 1000u, 33333u}) {
+        pieces = Crc32Fast(pieces, data.data() + at, piece);
+        at += piece;
+    }
+    pieces = Crc32Fast(pieces, data.data() + at, data.size() - at);
+    EXPECT_EQ(pieces, whole);
+}
+
+}  // namespace
