@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Configures and builds the given presets (default: all four).
+# Configures and builds the given presets (default: all of them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(native native-asan win32 win64)
+[ ${#presets[@]} -gt 0 ] || presets=(native native-asan fuzz win32 win64)
 for preset in "${presets[@]}"; do
   echo "== build $preset"
   cmake --preset "$preset" >/dev/null

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds all four presets and runs every test:
-# native, native under AddressSanitizer/UndefinedBehaviorSanitizer, and the
-# win64 build under Wine on a virtual display. The i686 build is built only.
+# Installs what is missing, builds every preset and runs every test: native,
+# native under AddressSanitizer/UndefinedBehaviorSanitizer, a short fuzzing
+# regression of every libFuzzer target, and the win64 build under Wine on a
+# virtual display. The i686 build is built only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/bootstrap.sh
-scripts/build.sh native native-asan win32 win64
+scripts/build.sh native native-asan fuzz win32 win64
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
@@ -17,6 +18,7 @@ run_ctest() {
 
 run_ctest native
 run_ctest native-asan
+run_ctest fuzz
 
 # A fresh Wine prefix is made once before the tests share it.
 export WINEPREFIX="$PWD/build/win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES=winemenubuilder.exe=d
