@@ -1,0 +1,344 @@
+#include "gui_driver.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const DWORD kPoll = 50;
+
+struct FindContext {
+    DWORD processId;
+    std::vector<HWND>* found;
+};
+
+BOOL CALLBACK CollectDialog(HWND window, LPARAM parameter) {
+    FindContext* context = reinterpret_cast<FindContext*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char className[64] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (owner == context->processId && std::strcmp(className, "#32770") == 0 && IsWindowVisible(window)) {
+        context->found->push_back(window);
+    }
+    return TRUE;
+}
+
+bool IsSetupDialog(HWND window) {
+    return GetDlgItem(window, 1010) != nullptr;
+}
+
+// Memory in another process, freed when it goes out of scope.
+struct RemoteMemory {
+    HANDLE process = nullptr;
+    char* address = nullptr;
+    RemoteMemory(HWND window, size_t size) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+        if (process != nullptr) {
+            address = static_cast<char*>(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+        }
+    }
+    ~RemoteMemory() {
+        if (address != nullptr) VirtualFreeEx(process, address, 0, MEM_RELEASE);
+        if (process != nullptr) CloseHandle(process);
+    }
+    bool Write(const void* data, size_t size, size_t offset = 0) {
+        return address != nullptr && WriteProcessMemory(process, address + offset, data, size, nullptr);
+    }
+    bool Read(void* data, size_t size, size_t offset = 0) {
+        return address != nullptr && ReadProcessMemory(process, address + offset, data, size, nullptr);
+    }
+};
+
+struct ChildSearch {
+    bool wantIcon;
+    HWND found;
+};
+
+BOOL CALLBACK FindStatic(HWND child, LPARAM parameter) {
+    ChildSearch* search = reinterpret_cast<ChildSearch*>(parameter);
+    char className[32] = "";
+    GetClassNameA(child, className, sizeof className);
+    if (lstrcmpiA(className, "Static") != 0) return TRUE;
+    LONG style = GetWindowLongA(child, GWL_STYLE);
+    bool isIcon = (style & SS_TYPEMASK) == SS_ICON;
+    if (isIcon != search->wantIcon) return TRUE;
+    if (!isIcon && GetWindowTextLengthA(child) == 0) return TRUE;
+    search->found = child;
+    return FALSE;
+}
+
+// The pixels of a rectangle of the screen, 32 bits each.
+std::vector<uint32_t> CapturePixels(HDC source, int x, int y, int width, int height) {
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+    HDC memory = CreateCompatibleDC(source);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
+    GdiFlush();
+    std::memcpy(pixels.data(), bits, pixels.size() * 4);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    return pixels;
+}
+
+// The system icon drawn over the dialog's background, for comparison.
+std::vector<uint32_t> RenderIcon(LPCSTR id, int width, int height, COLORREF background) {
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    HBRUSH brush = CreateSolidBrush(background);
+    RECT all = {0, 0, width, height};
+    FillRect(memory, &all, brush);
+    DeleteObject(brush);
+    DrawIconEx(memory, 0, 0, LoadIconA(nullptr, id), width, height, 0, nullptr, DI_NORMAL);
+    std::vector<uint32_t> pixels = CapturePixels(memory, 0, 0, width, height);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+std::string IdentifyIcon(HWND iconControl) {
+    if (iconControl == nullptr) return "none";
+    RECT r;
+    GetWindowRect(iconControl, &r);
+    int width = r.right - r.left, height = r.bottom - r.top;
+    if (width <= 0 || height <= 0) return "unknown";
+    HDC screen = GetDC(nullptr);
+    std::vector<uint32_t> seen = CapturePixels(screen, r.left, r.top, width, height);
+    ReleaseDC(nullptr, screen);
+    // The corner pixel is the dialog's background under the icon's transparent part.
+    COLORREF corner = RGB((seen[0] >> 16) & 0xFF, (seen[0] >> 8) & 0xFF, seen[0] & 0xFF);
+    struct Candidate {
+        LPCSTR id;
+        const char* name;
+    } candidates[] = {{IDI_HAND, "hand"}, {IDI_ASTERISK, "information"}, {IDI_QUESTION, "question"},
+                      {IDI_EXCLAMATION, "exclamation"}};
+    const char* best = "unknown";
+    size_t bestDifferences = seen.size() / 4;  // more than a quarter differing: no match
+    for (const Candidate& c : candidates) {
+        std::vector<uint32_t> reference = RenderIcon(c.id, width, height, corner);
+        size_t differences = 0;
+        for (size_t i = 0; i < seen.size(); ++i) differences += (seen[i] & 0xFFFFFF) != (reference[i] & 0xFFFFFF);
+        if (differences < bestDifferences) {
+            bestDifferences = differences;
+            best = c.name;
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+std::vector<HWND> ProcessDialogs(DWORD processId) {
+    std::vector<HWND> found;
+    FindContext context = {processId, &found};
+    EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&context));
+    return found;
+}
+
+HWND WaitForSetupDialog(DWORD processId, DWORD timeoutMs) {
+    for (DWORD waited = 0; waited <= timeoutMs; waited += kPoll) {
+        for (HWND window : ProcessDialogs(processId)) {
+            if (IsSetupDialog(window)) return window;
+        }
+        Sleep(kPoll);
+    }
+    return nullptr;
+}
+
+MessageBoxSeen WaitForMessageBox(DWORD processId, DWORD timeoutMs) {
+    MessageBoxSeen box;
+    for (DWORD waited = 0; waited <= timeoutMs; waited += kPoll) {
+        for (HWND window : ProcessDialogs(processId)) {
+            if (IsSetupDialog(window)) continue;
+            Sleep(200);  // let it paint before its icon is looked at
+            box.window = window;
+            box.caption = WindowText(window);
+            ChildSearch text = {false, nullptr};
+            EnumChildWindows(window, FindStatic, reinterpret_cast<LPARAM>(&text));
+            box.text = text.found ? WindowText(text.found) : "";
+            ChildSearch icon = {true, nullptr};
+            EnumChildWindows(window, FindStatic, reinterpret_cast<LPARAM>(&icon));
+            box.icon = IdentifyIcon(icon.found);
+            return box;
+        }
+        Sleep(kPoll);
+    }
+    return box;
+}
+
+void CloseMessageBox(const MessageBoxSeen& box) {
+    if (box.window == nullptr) return;
+    HWND ok = GetDlgItem(box.window, IDOK);
+    if (ok != nullptr) {
+        PostMessageA(box.window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+    } else {
+        PostMessageA(box.window, WM_COMMAND, IDCANCEL, 0);
+    }
+}
+
+std::string WindowText(HWND window) {
+    char text[1024] = "";
+    // WM_GETTEXT is carried across processes by the system.
+    SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+std::string ControlText(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    return control ? WindowText(control) : std::string();
+}
+
+void SetControlText(HWND dialog, int id, const std::string& text) {
+    SendMessageA(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+bool IsChecked(HWND dialog, int id) {
+    return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void SetChecked(HWND dialog, int id, bool checked) {
+    SendMessageA(GetDlgItem(dialog, id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool IsControlVisible(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    return control != nullptr && (GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+void ClickButton(HWND dialog, int id) {
+    HWND button = GetDlgItem(dialog, id);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+std::vector<ListRow> ReadListRows(HWND list) {
+    std::vector<ListRow> rows;
+    int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    RemoteMemory remote(list, sizeof(LVITEMA) + 260);
+    for (int row = 0; row < count; ++row) {
+        LVITEMA item = {};
+        item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
+        item.iItem = row;
+        item.stateMask = 0xF000;
+        item.pszText = remote.address + sizeof(LVITEMA);
+        item.cchTextMax = 260;
+        if (!remote.Write(&item, sizeof item)) break;
+        SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote.address));
+        char text[261] = "";
+        remote.Read(&item, sizeof item);
+        remote.Read(text, 260, sizeof(LVITEMA));
+        ListRow r;
+        r.text = text;
+        r.data = item.lParam;
+        r.ticked = (item.state & 0xF000) == 0x2000;
+        rows.push_back(r);
+    }
+    return rows;
+}
+
+std::string ListColumnText(HWND list, int column) {
+    RemoteMemory remote(list, sizeof(LVCOLUMNA) + 260);
+    LVCOLUMNA c = {};
+    c.mask = LVCF_TEXT;
+    c.pszText = remote.address + sizeof(LVCOLUMNA);
+    c.cchTextMax = 260;
+    remote.Write(&c, sizeof c);
+    SendMessageA(list, LVM_GETCOLUMNA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(remote.address));
+    char text[261] = "";
+    remote.Read(text, 260, sizeof(LVCOLUMNA));
+    return text;
+}
+
+void SetRowTicked(HWND list, int row, bool ticked) {
+    RemoteMemory remote(list, sizeof(LVITEMA));
+    LVITEMA item = {};
+    item.stateMask = 0xF000;
+    item.state = ticked ? 0x2000 : 0x1000;
+    remote.Write(&item, sizeof item);
+    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote.address));
+}
+
+std::vector<std::string> ReadContextMenu(HWND dialog, HWND list) {
+    std::vector<std::string> items;
+    RECT r;
+    GetWindowRect(list, &r);
+    SetCursorPos(r.left + 10, r.top + 30);
+    PostMessageA(dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(r.left + 10, r.top + 30));
+    for (int waited = 0; waited < 5000; waited += kPoll) {
+        HWND menuWindow = FindWindowA("#32768", nullptr);
+        if (menuWindow != nullptr && IsWindowVisible(menuWindow)) {
+            HMENU menu = reinterpret_cast<HMENU>(SendMessageA(menuWindow, 0x01E1 /* MN_GETHMENU */, 0, 0));
+            int count = menu ? GetMenuItemCount(menu) : 0;
+            for (int i = 0; i < count; ++i) {
+                char text[128] = "";
+                GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+                items.push_back(text);
+            }
+            PostMessageA(menuWindow, WM_KEYDOWN, VK_ESCAPE, 0);
+            // Wait for the menu to go away before the dialog is driven further.
+            for (int closing = 0; closing < 3000 && IsWindowVisible(menuWindow); closing += kPoll) Sleep(kPoll);
+            break;
+        }
+        Sleep(kPoll);
+    }
+    return items;
+}
+
+bool SaveScreenshot(HWND window, const std::string& path) {
+    RECT r;
+    if (!GetWindowRect(window, &r)) return false;
+    int width = r.right - r.left, height = r.bottom - r.top;
+    if (width <= 0 || height <= 0) return false;
+    HDC screen = GetDC(nullptr);
+    std::vector<uint32_t> pixels = CapturePixels(screen, r.left, r.top, width, height);
+    ReleaseDC(nullptr, screen);
+    int rowBytes = (width * 3 + 3) & ~3;
+    BITMAPFILEHEADER file = {};
+    BITMAPINFOHEADER info = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(rowBytes * height);
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) return false;
+    std::fwrite(&file, sizeof file, 1, out);
+    std::fwrite(&info, sizeof info, 1, out);
+    std::vector<unsigned char> line(static_cast<size_t>(rowBytes));
+    for (int y = height - 1; y >= 0; --y) {
+        for (int x = 0; x < width; ++x) {
+            uint32_t p = pixels[static_cast<size_t>(y) * width + x];
+            line[x * 3] = p & 0xFF;
+            line[x * 3 + 1] = (p >> 8) & 0xFF;
+            line[x * 3 + 2] = (p >> 16) & 0xFF;
+        }
+        std::fwrite(line.data(), 1, line.size(), out);
+    }
+    std::fclose(out);
+    return true;
+}
+
+bool WaitForExit(HANDLE process, DWORD timeoutMs, DWORD* exitCode) {
+    if (WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) return false;
+    if (exitCode != nullptr) GetExitCodeProcess(process, exitCode);
+    return true;
+}

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Runs one end-to-end scenario of the demo Setup.exe under Wine.
+# usage: run-scenario.sh SCENARIO BUILD_DIR DRIVER TOOL STUB
+#   prepare: makes the template Wine prefix and the demo Setup.exe (once).
+#   others:  copies the template into a fresh prefix and runs the driver in it.
+set -euo pipefail
+scenario=$1 build=$2 driver=$3 tool=$4 stub=$5
+here=$(cd "$(dirname "$0")" && pwd)
+e2e=$build/e2e
+wine=/usr/lib/wine/wine64
+winepath() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }
+export WINEDEBUG=-all WINEDLLOVERRIDES=winemenubuilder.exe=d WINEARCH=win64
+
+if [ "$scenario" = prepare ]; then
+  mkdir -p "$e2e"
+  if [ ! -f "$e2e/template/system.reg" ]; then
+    rm -rf "$e2e/template"
+    WINEPREFIX=$e2e/template $wine wineboot -i >/dev/null 2>&1
+    WINEPREFIX=$e2e/template /usr/lib/wine/wineserver -w
+  fi
+  WINEPREFIX=$e2e/template $wine "$tool" build "$(winepath "$build/demo-product")" \
+    -o "$(winepath "$e2e/Setup.exe")" --stub "$(winepath "$stub")" | tr -d '\r'
+  WINEPREFIX=$e2e/template /usr/lib/wine/wineserver -k 2>/dev/null || true
+  test -s "$e2e/Setup.exe"
+  exit 0
+fi
+
+# A fresh prefix: files shared with the template by hard links (Wine replaces
+# what it changes rather than writing into it), the registry copied.
+prefix=$e2e/prefix-$scenario
+rm -rf "$prefix"
+cp -al "$e2e/template" "$prefix"
+for reg in "$e2e"/template/*.reg; do rm -f "$prefix/$(basename "$reg")"; cp "$reg" "$prefix/"; done
+export WINEPREFIX=$prefix
+[ "$scenario" = german ] && export LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8
+
+out=$e2e/out-$scenario
+rm -rf "$out"
+mkdir -p "$out"
+status=0
+"$here/../../scripts/with-display.sh" "$wine" "$driver" "$scenario" "$(winepath "$e2e/Setup.exe")" \
+  "$(winepath "$build/demo-product")" "$(winepath "$out")" | tr -d '\r' || status=$?
+/usr/lib/wine/wineserver -k 2>/dev/null || true
+[ $status -eq 0 ] && rm -rf "$prefix"
+exit $status

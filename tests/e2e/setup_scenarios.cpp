@@ -1,0 +1,516 @@
+// End-to-end scenarios: runs Setup.exe, drives its dialog as a user would,
+// reads every message box, then checks the files, the registry records and
+// the shortcuts the installation left (and prints them as evidence).
+// usage: setup_driver SCENARIO SETUP_EXE PRODUCT_DIR OUTPUT_DIR
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "gui_driver.h"
+
+namespace {
+
+int gPassed = 0;
+int gFailed = 0;
+
+void Check(bool ok, const std::string& what) {
+    std::printf("%s %s\n", ok ? "ok  " : "FAIL", what.c_str());
+    std::fflush(stdout);
+    (ok ? gPassed : gFailed) += 1;
+}
+
+void CheckEqual(const std::string& seen, const std::string& expected, const std::string& what) {
+    Check(seen == expected, what + ": \"" + seen + "\"" + (seen == expected ? "" : " (expected \"" + expected + "\")"));
+}
+
+struct Paths {
+    std::string setup;
+    std::string product;
+    std::string output;
+};
+
+const char kGroup[] = "Demo Product";
+const char kDefaultDestination[] = "C:\\Program Files\\Demo Product";
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string SpecialFolder(int csidl) {
+    char path[MAX_PATH] = "";
+    if (!SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE)) return "";
+    return path;
+}
+
+std::string QuickLaunchFolder() {
+    std::string appData = SpecialFolder(CSIDL_APPDATA);
+    return appData.empty() ? "" : appData + "\\Microsoft\\Internet Explorer\\Quick Launch";
+}
+
+std::string RegistryString(HKEY root, const char* key, const char* value) {
+    char data[1024] = "";
+    DWORD size = sizeof data;
+    if (RegGetValueA(root, key, value, RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS) return "<absent>";
+    return data;
+}
+
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo Product";
+
+struct Link {
+    bool loaded = false;
+    std::string target;
+    std::string workingFolder;
+    int showCommand = 0;
+};
+
+Link ReadLink(const std::string& path) {
+    Link link;
+    IShellLinkA* shellLink = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&shellLink)))) {
+        return link;
+    }
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        wchar_t wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+        if (SUCCEEDED(file->Load(wide, STGM_READ))) {
+            char text[MAX_PATH] = "";
+            shellLink->GetPath(text, MAX_PATH, nullptr, 0);
+            link.target = text;
+            text[0] = 0;
+            shellLink->GetWorkingDirectory(text, MAX_PATH);
+            link.workingFolder = text;
+            shellLink->GetShowCmd(&link.showCommand);
+            link.loaded = true;
+        }
+        file->Release();
+    }
+    shellLink->Release();
+    return link;
+}
+
+void CheckLink(const std::string& path, const std::string& target, const std::string& workingFolder) {
+    Link link = ReadLink(path);
+    Check(link.loaded, "shortcut exists: " + path);
+    if (!link.loaded) return;
+    Check(lstrcmpiA(link.target.c_str(), target.c_str()) == 0, "  target " + link.target);
+    Check(lstrcmpiA(link.workingFolder.c_str(), workingFolder.c_str()) == 0, "  working folder " + link.workingFolder);
+    Check(link.showCommand == SW_SHOW || link.showCommand == SW_SHOWNORMAL, "  show command " + std::to_string(link.showCommand));
+}
+
+// Every file of the product folder (subfolders flattened) but the INF.
+std::vector<std::string> ProductFiles(const std::string& folder, const std::string& prefix = "") {
+    std::vector<std::string> files;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\" + prefix + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return files;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            for (const std::string& inner : ProductFiles(folder, prefix + name + "\\")) files.push_back(inner);
+        } else {
+            files.push_back(prefix + name);
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return files;
+}
+
+std::string FileNamePart(const std::string& path) {
+    size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool Skipped(const std::string& fileName, const std::vector<std::string>& uncheckedCodes) {
+    if (fileName == "INSTALL.INF") return true;
+    for (const std::string& code : uncheckedCodes) {
+        if (fileName.rfind("DEMO_" + code + ".", 0) == 0) return true;
+    }
+    return false;
+}
+
+// The installed files: every expected file is there with the product's bytes;
+// what the language choice left out is absent.
+void CheckInstalledFiles(const Paths& paths, const std::string& destination,
+                         const std::vector<std::string>& uncheckedCodes) {
+    std::printf("\nInstalled files in %s:\n", destination.c_str());
+    int present = 0;
+    for (const std::string& relative : ProductFiles(paths.product)) {
+        std::string name = FileNamePart(relative);
+        std::string installed = destination + "\\" + name;
+        if (Skipped(name, uncheckedCodes)) {
+            Check(!Exists(installed), "not installed: " + name);
+            continue;
+        }
+        std::string bytes = ReadWholeFile(installed);
+        bool same = Exists(installed) && bytes == ReadWholeFile(paths.product + "\\" + relative);
+        Check(same, "installed, same bytes: " + name + " (" + std::to_string(bytes.size()) + " bytes)");
+        present += same;
+    }
+    std::printf("%d files installed\n", present);
+}
+
+void CheckRecords(const std::string& destination) {
+    std::printf("\nRegistry records:\n");
+    CheckEqual(RegistryString(HKEY_CURRENT_USER, "Software\\Tallgrove", "DP"), destination,
+               "HKCU\\Software\\Tallgrove DP");
+    CheckEqual(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), kGroup, "Uninstall DisplayName");
+    CheckEqual(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), destination + "\\UnInst.exe",
+               "Uninstall UninstallString");
+    CheckEqual(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "Publisher"), "Tallgrove", "Uninstall Publisher");
+}
+
+void CheckNothingInstalled(const std::string& destination) {
+    Check(!Exists(destination), "nothing installed in " + destination);
+    CheckEqual(RegistryString(HKEY_CURRENT_USER, "Software\\Tallgrove", "DP"), "<absent>", "no folder record");
+    CheckEqual(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "<absent>", "no uninstall record");
+    Check(!Exists(SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\" + kGroup), "no program group");
+    Check(!Exists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\Demo Product.lnk"), "no desktop shortcut");
+}
+
+void CheckShortcuts(const std::string& destination, bool german, bool quickLaunch) {
+    std::printf("\nShortcuts:\n");
+    std::string group = SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\" + kGroup;
+    CheckLink(group + "\\Demo Product.lnk", destination + "\\TGDEMO.EXE", destination);
+    CheckLink(group + "\\Uninstall.lnk", destination + "\\UnInst.exe", destination);
+    CheckLink(group + "\\License.lnk", destination + "\\LICENSE.TXT", destination);
+    CheckLink(group + "\\Order.lnk", destination + "\\ORDER.HTM", destination);
+    if (german) {
+        CheckLink(group + "\\Bestellung.lnk", destination + "\\BESTELL.HTM", destination);
+    } else {
+        Check(!Exists(group + "\\Bestellung.lnk"), "no Bestellung shortcut without German");
+    }
+    CheckLink(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\Demo Product.lnk", destination + "\\TGDEMO.EXE", destination);
+    std::string quick = QuickLaunchFolder() + "\\Demo Product.lnk";
+    if (quickLaunch) {
+        CheckLink(quick, destination + "\\TGDEMO.EXE", destination);
+    } else {
+        Check(!Exists(quick), "no Quick Launch shortcut");
+    }
+}
+
+struct Running {
+    PROCESS_INFORMATION process = {};
+    HWND dialog = nullptr;
+};
+
+Running StartSetup(const std::string& setup) {
+    Running run;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::string commandLine = "\"" + setup + "\"";
+    if (!CreateProcessA(setup.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &run.process)) {
+        Check(false, "start " + setup);
+        return run;
+    }
+    run.dialog = WaitForSetupDialog(run.process.dwProcessId, 30000);
+    return run;
+}
+
+void Finish(Running& run, const std::string& how) {
+    DWORD code = 99;
+    Check(WaitForExit(run.process.hProcess, 20000, &code), how + ": Setup.exe ended");
+    Check(code == 0, "exit code " + std::to_string(code));
+    CloseHandle(run.process.hProcess);
+    CloseHandle(run.process.hThread);
+}
+
+HWND List(const Running& run) {
+    return GetDlgItem(run.dialog, 1010);
+}
+
+int FindRow(const std::vector<ListRow>& rows, const std::string& text) {
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].text == text) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::string RowsText(const std::vector<ListRow>& rows) {
+    std::string text;
+    for (const ListRow& r : rows) text += "[" + std::string(r.ticked ? "x" : " ") + "] " + r.text + "|";
+    return text;
+}
+
+void CheckEnglishDialog(const Running& run, bool fresh) {
+    CheckEqual(WindowText(run.dialog), "Setup Demo Product 1.0", "caption");
+    CheckEqual(ControlText(run.dialog, 1001), "Demo Product 1.0", "title line");
+    CheckEqual(ControlText(run.dialog, 99), "&OK", "OK button");
+    CheckEqual(ControlText(run.dialog, 2), "Cancel", "Cancel button");
+    CheckEqual(ControlText(run.dialog, 1031), "Destination folder", "destination label");
+    CheckEqual(ControlText(run.dialog, 1041), "Put entry to Start Menu", "Start-menu box");
+    CheckEqual(ControlText(run.dialog, 1042), "Create a Desktop icon", "desktop box");
+    CheckEqual(ControlText(run.dialog, 1043), "Create a Quick Launch icon", "Quick Launch box");
+    CheckEqual(ListColumnText(List(run), 0), "Language", "column header");
+    std::vector<ListRow> rows = ReadListRows(List(run));
+    if (fresh) {
+        CheckEqual(RowsText(rows), "[x] Dutch |[x] English|[x] French |[x] German|[x] Italian |[x] Spanish |",
+                   "language rows, sorted and ticked");
+    }
+}
+
+// A fresh installation with the defaults and the English texts.
+void FreshInstall(const Paths& paths, bool german) {
+    Running run = StartSetup(paths.setup);
+    Check(run.dialog != nullptr, "setup dialog appears");
+    if (run.dialog == nullptr) return;
+    if (german) {
+        CheckEqual(WindowText(run.dialog), "Installation Demo Product 1.0", "caption");
+        CheckEqual(ControlText(run.dialog, 99), "&OK", "OK button");
+        CheckEqual(ControlText(run.dialog, 2), "Abbruch", "Cancel button");
+        CheckEqual(ControlText(run.dialog, 1031), "Zielpfad:", "destination label");
+        CheckEqual(ControlText(run.dialog, 1041), "Programmgruppe erstellen", "Start-menu box");
+        CheckEqual(ListColumnText(List(run), 0), "Sprache", "column header");
+        CheckEqual(RowsText(ReadListRows(List(run))),
+                   "[x] Deutsch|[x] Dutch |[x] Englisch|[x] French |[x] Italian |[x] Spanish |", "language rows");
+    } else {
+        CheckEnglishDialog(run, true);
+    }
+    CheckEqual(ControlText(run.dialog, 1032), kDefaultDestination, "proposed destination");
+    Check(IsChecked(run.dialog, 1041) && IsChecked(run.dialog, 1042), "Start-menu and desktop boxes ticked");
+    bool quickLaunch = Exists(QuickLaunchFolder());
+    if (quickLaunch) {
+        Check(IsChecked(run.dialog, 1043) && IsControlVisible(run.dialog, 1043), "Quick Launch box ticked");
+    } else {
+        Check(!IsControlVisible(run.dialog, 1043), "Quick Launch box hidden (no Quick Launch folder)");
+    }
+    Sleep(300);
+    SaveScreenshot(run.dialog, paths.output + (german ? "\\dialog-de.bmp" : "\\dialog-en.bmp"));
+
+    ClickButton(run.dialog, 99);
+    MessageBoxSeen box = WaitForMessageBox(run.process.dwProcessId, 60000);
+    Check(box.window != nullptr, "a message box after OK");
+    CheckEqual(box.text, german ? "Demo Product wurde erfolgreich installiert." : "Demo Product has been successfully installed.",
+               "success message");
+    CheckEqual(box.caption, german ? "Installation Demo Product 1.0" : "Setup Demo Product 1.0", "its caption");
+    CheckEqual(box.icon, "information", "its icon");
+    SaveScreenshot(box.window, paths.output + (german ? "\\success-de.bmp" : "\\success-en.bmp"));
+    CloseMessageBox(box);
+    Finish(run, "after the success message");
+
+    CheckInstalledFiles(paths, kDefaultDestination, {});
+    CheckRecords(kDefaultDestination);
+    CheckShortcuts(kDefaultDestination, true, quickLaunch);
+}
+
+// Languages unticked through the list and its context menu.
+void LanguagesUnticked(const Paths& paths) {
+    Running run = StartSetup(paths.setup);
+    Check(run.dialog != nullptr, "setup dialog appears");
+    if (run.dialog == nullptr) return;
+    HWND list = List(run);
+    std::vector<std::string> menu = ReadContextMenu(run.dialog, list);
+    std::string menuText;
+    for (const std::string& item : menu) menuText += item + "|";
+    CheckEqual(menuText, "Select &all|&Deselect all|&Invert selection|", "context menu of the language list");
+
+    PostMessageA(run.dialog, WM_COMMAND, 137, 0);
+    Sleep(300);
+    CheckEqual(RowsText(ReadListRows(list)), "[ ] Dutch |[ ] English|[ ] French |[ ] German|[ ] Italian |[ ] Spanish |",
+               "Deselect all");
+    PostMessageA(run.dialog, WM_COMMAND, 136, 0);
+    Sleep(300);
+    CheckEqual(RowsText(ReadListRows(list)), "[x] Dutch |[x] English|[x] French |[x] German|[x] Italian |[x] Spanish |",
+               "Select all");
+    std::vector<ListRow> rows = ReadListRows(list);
+    SetRowTicked(list, FindRow(rows, "German"), false);
+    SetRowTicked(list, FindRow(rows, "French "), false);
+    PostMessageA(run.dialog, WM_COMMAND, 138, 0);
+    Sleep(300);
+    CheckEqual(RowsText(ReadListRows(list)), "[ ] Dutch |[ ] English|[x] French |[x] German|[ ] Italian |[ ] Spanish |",
+               "Invert selection");
+    PostMessageA(run.dialog, WM_COMMAND, 138, 0);
+    Sleep(300);
+    CheckEqual(RowsText(ReadListRows(list)), "[x] Dutch |[x] English|[ ] French |[ ] German|[x] Italian |[x] Spanish |",
+               "German and French unticked");
+
+    ClickButton(run.dialog, 99);
+    MessageBoxSeen box = WaitForMessageBox(run.process.dwProcessId, 60000);
+    CheckEqual(box.text, "Demo Product has been successfully installed.", "success message");
+    CloseMessageBox(box);
+    Finish(run, "after the success message");
+    CheckInstalledFiles(paths, kDefaultDestination, {"DE", "FR"});
+    CheckShortcuts(kDefaultDestination, false, Exists(QuickLaunchFolder()));
+}
+
+void CancelAndClose(const Paths& paths) {
+    Running run = StartSetup(paths.setup);
+    Check(run.dialog != nullptr, "setup dialog appears");
+    if (run.dialog == nullptr) return;
+    ClickButton(run.dialog, 2);
+    Finish(run, "Cancel");
+    CheckNothingInstalled(kDefaultDestination);
+
+    run = StartSetup(paths.setup);
+    Check(run.dialog != nullptr, "setup dialog appears again");
+    if (run.dialog == nullptr) return;
+    PostMessageA(run.dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    Finish(run, "the close box");
+    CheckNothingInstalled(kDefaultDestination);
+}
+
+// A second run proposes the remembered folder as an update.
+void SecondRun(const Paths& paths) {
+    const std::string custom = "C:\\Tools\\Demo Product";
+    Running run = StartSetup(paths.setup);
+    Check(run.dialog != nullptr, "setup dialog appears");
+    if (run.dialog == nullptr) return;
+    SetControlText(run.dialog, 1032, custom);
+    ClickButton(run.dialog, 99);
+    MessageBoxSeen box = WaitForMessageBox(run.process.dwProcessId, 60000);
+    CheckEqual(box.text, "Demo Product has been successfully installed.", "first installation");
+    CloseMessageBox(box);
+    Finish(run, "first installation");
+    CheckRecords(custom);
+    Check(DeleteFileA((custom + "\\DEMO_IT.LNG").c_str()) != 0, "Italian language file removed by the user");
+
+    run = StartSetup(paths.setup);
+    Check(run.dialog != nullptr, "setup dialog appears for the second run");
+    if (run.dialog == nullptr) return;
+    CheckEqual(ControlText(run.dialog, 1032), custom, "remembered folder proposed");
+    Check(!IsChecked(run.dialog, 1041) && !IsChecked(run.dialog, 1042) && !IsChecked(run.dialog, 1043),
+          "option boxes unticked on an update");
+    Check(IsControlVisible(run.dialog, 1043), "Quick Launch box visible on an update");
+    CheckEqual(RowsText(ReadListRows(List(run))),
+               "[x] Dutch |[x] English|[x] French |[x] German|[ ] Italian |[x] Spanish |",
+               "row unticked where its language file is missing");
+    ClickButton(run.dialog, 2);
+    Finish(run, "Cancel");
+}
+
+// Flips one byte in the middle of the largest entry's packed data.
+bool WriteDamagedCopy(const std::string& from, const std::string& to) {
+    std::string bytes = ReadWholeFile(from);
+    size_t marker = bytes.find(std::string("Rar!\x1A\x07\x00", 7));
+    if (marker == std::string::npos) return false;
+    size_t at = marker + 7 + 13, bestStart = 0, bestSize = 0;
+    auto le16 = [&](size_t p) { return static_cast<size_t>(static_cast<unsigned char>(bytes[p])) | static_cast<size_t>(static_cast<unsigned char>(bytes[p + 1])) << 8; };
+    while (at + 32 <= bytes.size()) {
+        unsigned type = static_cast<unsigned char>(bytes[at + 2]);
+        size_t flags = le16(at + 3), headSize = le16(at + 5);
+        size_t addSize = (flags & 0x8000) ? (le16(at + 7) | le16(at + 9) << 16) : 0;
+        if (headSize < 7) break;
+        if (type == 0x74 && addSize > bestSize) {
+            bestSize = addSize;
+            bestStart = at + headSize;
+        }
+        at += headSize + addSize;
+    }
+    if (bestSize == 0) return false;
+    bytes[bestStart + bestSize / 2] ^= 0x10;
+    std::ofstream out(to, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+void DamagedPayload(const Paths& paths) {
+    std::string folder = paths.output + "\\damaged";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::string damaged = folder + "\\Setup.exe";
+    Check(WriteDamagedCopy(paths.setup, damaged), "one byte flipped in a copy of Setup.exe");
+    Running run;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::string commandLine = "\"" + damaged + "\"";
+    Check(CreateProcessA(damaged.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                         &run.process) != 0,
+          "damaged Setup.exe started");
+    MessageBoxSeen box = WaitForMessageBox(run.process.dwProcessId, 30000);
+    CheckEqual(box.text, "Broken file, please download again.", "broken-archive message");
+    CheckEqual(box.caption, "Setup.exe", "its caption");
+    CheckEqual(box.icon, "hand", "its icon");
+    CloseMessageBox(box);
+    Finish(run, "the dialog closes by itself");
+    CheckNothingInstalled(kDefaultDestination);
+}
+
+void RunningCopyClosed(const Paths& paths) {
+    std::string program = paths.product + "\\TGDEMO.EXE";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION demo = {};
+    std::string commandLine = "\"" + program + "\"";
+    Check(CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                         &demo) != 0,
+          "the demo program started");
+    HWND window = nullptr;
+    for (int waited = 0; waited < 20000 && window == nullptr; waited += 100) {
+        window = FindWindowA("TallgroveDemoWindow", nullptr);
+        if (window == nullptr) Sleep(100);
+    }
+    Check(window != nullptr, "its window is open");
+    Running run = StartSetup(paths.setup);
+    Check(run.dialog != nullptr, "setup dialog appears");
+    Check(WaitForSingleObject(demo.hProcess, 20000) == WAIT_OBJECT_0, "the running demo program was closed by the setup");
+    CloseHandle(demo.hProcess);
+    CloseHandle(demo.hThread);
+    if (run.dialog == nullptr) return;
+    ClickButton(run.dialog, 2);
+    Finish(run, "Cancel");
+}
+
+void EmptyDestination(const Paths& paths) {
+    Running run = StartSetup(paths.setup);
+    Check(run.dialog != nullptr, "setup dialog appears");
+    if (run.dialog == nullptr) return;
+    SetControlText(run.dialog, 1032, "");
+    ClickButton(run.dialog, 99);
+    MessageBoxSeen box = WaitForMessageBox(run.process.dwProcessId, 3000);
+    Check(box.window == nullptr, "OK with an empty destination shows nothing");
+    Check(IsWindow(run.dialog) != 0, "the dialog stays open");
+    ClickButton(run.dialog, 2);
+    Finish(run, "Cancel");
+    CheckNothingInstalled(kDefaultDestination);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: setup_driver SCENARIO SETUP_EXE PRODUCT_DIR OUTPUT_DIR\n");
+        return 2;
+    }
+    CoInitialize(nullptr);
+    std::string scenario = argv[1];
+    Paths paths = {argv[2], argv[3], argv[4]};
+    CreateDirectoryA(paths.output.c_str(), nullptr);
+    std::printf("== scenario %s\n", scenario.c_str());
+    if (scenario == "fresh") {
+        FreshInstall(paths, false);
+    } else if (scenario == "german") {
+        FreshInstall(paths, true);
+    } else if (scenario == "languages") {
+        LanguagesUnticked(paths);
+    } else if (scenario == "cancel") {
+        CancelAndClose(paths);
+    } else if (scenario == "second-run") {
+        SecondRun(paths);
+    } else if (scenario == "damaged") {
+        DamagedPayload(paths);
+    } else if (scenario == "running-copy") {
+        RunningCopyClosed(paths);
+    } else if (scenario == "empty-destination") {
+        EmptyDestination(paths);
+    } else {
+        std::fprintf(stderr, "unknown scenario %s\n", scenario.c_str());
+        return 2;
+    }
+    CoUninitialize();
+    std::printf("\n%s: %d passed, %d failed\n", scenario.c_str(), gPassed, gFailed);
+    return gFailed == 0 ? 0 : 1;
+}
