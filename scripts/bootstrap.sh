@@ -11,6 +11,7 @@ packages=(
   gzip xz-utils zstd                        # reference figures in the benchmarks
   clang-14 libclang-rt-14-dev               # the libFuzzer targets
   python3
+  imagemagick locales-all                   # screenshots; the German system language under Wine
 )
 
 missing=()

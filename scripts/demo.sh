@@ -1,14 +1,52 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds everything and shows the
-# archive tool at work on the sample archives of other archivers.
+# The main job: installs what is missing, builds everything, turns the demo
+# product into Setup.exe (the shipped i686 one and a win64 one), runs the
+# win64 Setup.exe under Wine on a virtual display, accepts the defaults, and
+# prints what the installation left: files, registry records and shortcuts.
+# Screenshots of the dialog and of the success message go to build/demo/.
+#
+# usage: scripts/demo.sh [--interactive]
+#   --interactive  with a real display (DISPLAY set): open the win64 Setup.exe
+#                  there and click through it by hand instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+interactive=0
+[ "${1:-}" = --interactive ] && interactive=1
+
 scripts/bootstrap.sh
 scripts/build.sh native win32 win64
 tool=build/native/solidsetup
-real=../shared/testdata/real
-for f in rar2-unix-owner.rar rar202-comment-nopsw.rar rar3-readonly-win.rar; do
-  echo
-  echo "\$ solidsetup list $real/$f"
-  "$tool" list "$real/$f"
+demo=build/demo
+mkdir -p "$demo"
+
+echo
+echo "== Building the demo product's setup programs"
+"$tool" build build/win32/demo-product -o "$demo/Setup.exe" --stub build/win32/Setup.exe
+"$tool" build build/win64/demo-product -o "$demo/Setup-win64.exe" --stub build/win64/Setup.exe
+echo
+echo "\$ solidsetup list $demo/Setup.exe"
+"$tool" list "$demo/Setup.exe"
+echo
+echo "\$ solidsetup test $demo/Setup.exe"
+"$tool" test "$demo/Setup.exe"
+
+if [ $interactive -eq 1 ]; then
+  [ -n "${DISPLAY:-}" ] || { echo "demo: --interactive needs a display (DISPLAY is not set)" >&2; exit 2; }
+  export WINEPREFIX=$PWD/$demo/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES=winemenubuilder.exe=d
+  echo "== Running Setup-win64.exe on $DISPLAY (Wine prefix $WINEPREFIX)"
+  /usr/lib/wine/wine64 "$demo/Setup-win64.exe"
+  exit 0
+fi
+
+echo
+echo "== Installing the demo product under Wine (win64 Setup.exe, defaults accepted)"
+e2e=tests/e2e/run-scenario.sh
+args=(build/win64 build/win64/tests-e2e/setup_driver.exe build/win64/solidsetup.exe build/win64/Setup.exe)
+bash "$e2e" prepare "${args[@]}" >/dev/null
+bash "$e2e" fresh "${args[@]}"
+for shot in dialog-en success-en; do
+  if [ -f "build/win64/e2e/out-fresh/$shot.bmp" ]; then
+    convert "build/win64/e2e/out-fresh/$shot.bmp" "$demo/$shot.png"
+    echo "screenshot: $demo/$shot.png"
+  fi
 done
