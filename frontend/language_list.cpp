@@ -17,6 +17,8 @@ void InsertLanguageRow(HWND listView, const char* text, LanguageTag tag) {
     item.pszText = const_cast<char*>(text);
     item.lParam = static_cast<LPARAM>(tag);
     int row = static_cast<int>(SendMessageA(listView, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    // Index -1 would tick every row: a row that was not inserted gets nothing.
+    if (row < 0) return;
 
     // The list sorts its rows, so the new row's index is the one just returned.
     LVITEMA state = {};

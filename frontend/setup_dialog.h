@@ -4,6 +4,7 @@
 
 enum : int {
     kSetupDialogId = 1000,
+    kOkButtonId = 99,
     kTitleControlId = 1001,
     kLanguageListId = 1010,
     kDestinationLabelId = 1031,
@@ -16,3 +17,6 @@ enum : int {
 };
 
 INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+void InitSetupDialog(HWND dialog);
+void CentreOnDesktop(HWND window);
+DWORD WINAPI CloseRunningProductThread(LPVOID);

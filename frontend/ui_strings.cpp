@@ -110,6 +110,7 @@ void DetectSystemLanguage(char* code) {
 
 void SelectDefaultLanguage() {
     SetupState* state = gSetupState;
+    if (state == nullptr) return;
     state->uiStrings = kUiStringTables[0];
     if (state->languageCode[0] == 0) DetectSystemLanguage(state->languageCode);
     for (int i = 0; kUiStringTables[i] != nullptr; ++i) {

@@ -1,0 +1,221 @@
+#include "frontend/survey.h"
+
+#include <cstring>
+
+#include "frontend/language_list.h"
+#include "frontend/setup_dialog.h"
+#include "frontend/setup_state.h"
+#include "platform/platform.h"
+#include "util/bounded_string.h"
+
+LOGFONTA TitleFont = {
+    0, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_STRING_PRECIS, CLIP_STROKE_PRECIS,
+    DRAFT_QUALITY, VARIABLE_PITCH | FF_SWISS, "MS Sans Serif",
+};
+
+namespace {
+
+const int kLineSize = 260;
+const int kTitleSize = 128;
+const int kVersionSize = 32;
+// "Language" and the one character after it ('=' or a blank).
+const int kLanguageNameOffset = 9;
+// "_XX.LNG": the code, the underscore before it and the extension.
+const int kLanguageSuffixLength = 7;
+
+int Length(const char* text) {
+    return static_cast<int>(std::strlen(text));
+}
+
+// True when the name's last four characters are the extension, ignoring case.
+bool HasExtension(const char* name, int length, const char* extension) {
+    return length >= 4 && CompareNoCase(name + length - 4, extension) == 0;
+}
+
+// First occurrence of needle in text, stepping over double-byte characters so
+// that a trail byte never starts a match.
+const char* FindText(const char* text, const char* needle) {
+    size_t needleLength = std::strlen(needle);
+    for (const char* p = text; *p != 0;) {
+        if (std::strncmp(p, needle, needleLength) == 0) return p;
+        p += (IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != 0) ? 2 : 1;
+    }
+    return nullptr;
+}
+
+// Index of the first byte of text that is one of stops (or the terminator),
+// stepping over double-byte characters.
+int FindStop(const char* text, const char* stops) {
+    int i = 0;
+    while (text[i] != 0 && std::strchr(stops, text[i]) == nullptr) {
+        i += (IsLeadByte(static_cast<unsigned char>(text[i])) && text[i + 1] != 0) ? 2 : 1;
+    }
+    return i;
+}
+
+void CutAt(char* text, char stop) {
+    char* p = std::strchr(text, stop);
+    if (p != nullptr) *p = 0;
+}
+
+char UpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+void NoteFileStem(const char* entryName) {
+    char* stem = gSetupState->fileStem;
+    if (stem[0] != 0) return;
+    AppendBounded(entryName + FileNameOffset(entryName), stem, sizeof gSetupState->fileStem);
+    int length = Length(stem);
+    if (length > kLanguageSuffixLength) stem[length - kLanguageSuffixLength] = 0;
+}
+
+// The title font is the same for every title line: made once, kept for the process.
+HFONT TitleFontFor(HWND dialog) {
+    static HFONT font = nullptr;
+    if (font == nullptr) {
+        HDC context = GetDC(dialog);
+        TitleFont.lfHeight = MulDiv(-18, GetDeviceCaps(context, LOGPIXELSY), 72);  // 18 points
+        ReleaseDC(dialog, context);
+        font = CreateFontIndirectA(&TitleFont);
+    }
+    return font;
+}
+
+}  // namespace
+
+int SurveyEntryCallback(char* nameBuffer, const uint8_t* data, uint32_t size, void* userData) {
+    HWND dialog = static_cast<HWND>(userData);
+    if (data == nullptr) {
+        int length = Length(nameBuffer);
+        uint8_t action = kSurveyOtherEntry;
+        if (length <= 4) {
+            action = kSurveyOtherEntry;
+        } else if (CompareNoCase(nameBuffer, "FILE_ID.DIZ") == 0) {
+            action = kSurveyTitleFile;
+        } else if (HasExtension(nameBuffer, length, ".INF")) {
+            action = kSurveySettingsFile;
+        } else if (HasExtension(nameBuffer, length, ".LNG")) {
+            NoteFileStem(nameBuffer);
+            action = kSurveyLanguageFile;
+        }
+        // The answer replaces only the first byte; the name keeps its length.
+        nameBuffer[0] = static_cast<char>(action);
+        return 0;
+    }
+
+    const char* text = reinterpret_cast<const char*>(data);
+    switch (static_cast<uint8_t>(nameBuffer[0])) {
+        case kSurveyTitleFile:
+            ReadTitleLine(dialog, text);
+            break;
+        case kSurveySettingsFile:
+            ReadInstallKeys(text);
+            break;
+        case kSurveyLanguageFile:
+            if (size > static_cast<uint32_t>(kLanguageSuffixLength)) AddLanguageFromFile(dialog, data, size, nameBuffer);
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+void ReadTitleLine(HWND dialog, const char* contents) {
+    char line[kLineSize] = "";
+    char title[kTitleSize] = "";
+    char version[kVersionSize] = "";
+    AppendBoundedBytes(contents, line, kLineSize);
+
+    int end = FindStop(line, "\n\r([");
+    if (end > 0) {
+        if (line[end - 1] == ' ') --end;  // one blank before a note goes with it
+        line[end] = 0;
+        char* marker = std::strstr(line, " Version ");
+        if (marker != nullptr) {
+            *marker = 0;
+            AssignBounded(marker + 9, version, kVersionSize);
+        }
+        AssignBounded(line, title, kTitleSize);
+    }
+
+    char caption[kLineSize];
+    GetWindowTextA(dialog, caption, kLineSize);
+    AppendBoundedBytes(" ", caption, kLineSize);
+    AppendBoundedBytes(title, caption, kLineSize);
+    AppendBoundedBytes(" ", caption, kLineSize);
+    AppendBoundedBytes(version, caption, kLineSize);
+    SetWindowTextA(dialog, caption);
+
+    char titleText[kLineSize] = "";
+    AppendBounded(title, titleText, kLineSize);
+    AppendBounded(" ", titleText, kLineSize);
+    AppendBounded(version, titleText, kLineSize);
+
+    HFONT font = TitleFontFor(dialog);
+    if (font != nullptr) SendDlgItemMessageA(dialog, kTitleControlId, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SetDlgItemTextA(dialog, kTitleControlId, titleText);
+
+    if (gSetupState->group[0] == 0) AssignBounded(title, gSetupState->group, sizeof gSetupState->group);
+}
+
+void ReadInstallKeys(const char* contents) {
+    SetupState* state = gSetupState;
+    ReadKeyValue(contents, "ID", state->productId, sizeof state->productId);
+    ReadKeyValue(contents, "Group", state->group, sizeof state->group);
+    ReadKeyValue(contents, "Class", state->windowClass, sizeof state->windowClass);
+    ReadKeyValue(contents, "Exe", state->exeName, sizeof state->exeName);
+}
+
+void ReadKeyValue(const char* contents, const char* key, char* field, int size) {
+    // Only the first occurrence counts, even inside a longer word.
+    const char* found = std::strstr(contents, key);
+    if (found == nullptr) return;
+    const char* after = found + Length(key);
+    if (*after != '=') return;
+    AssignBounded(after + 1, field, size);
+    CutAt(field, '\r');
+    CutAt(field, '\n');
+}
+
+void AddLanguageFromFile(HWND dialog, const uint8_t* contents, uint32_t size, const char* entryName) {
+    char line[kLineSize] = "";
+    if (size >= 2 && contents[0] == 0xFF && contents[1] == 0xFE) {
+        // UTF-16 little-endian: convert what the entry holds, up to its first
+        // zero unit, never reading past the delivered bytes.
+        uint16_t wide[kLineSize];
+        uint32_t available = (size - 2) / 2;
+        int count = 0;
+        while (count < kLineSize - 1 && static_cast<uint32_t>(count) < available) {
+            uint16_t unit = static_cast<uint16_t>(contents[2 + 2 * count] | (contents[3 + 2 * count] << 8));
+            if (unit == 0) break;
+            wide[count++] = unit;
+        }
+        wide[count] = 0;
+        WideToNarrow(wide, line, kLineSize);
+    } else {
+        CopyBounded(reinterpret_cast<const char*>(contents), line, kLineSize);
+    }
+    if (line[0] != '[') return;
+
+    const char* word = FindText(line, "Language");
+    if (word == nullptr) return;
+    char name[kLineSize] = "";
+    if (Length(word) > kLanguageNameOffset) CopyBounded(word + kLanguageNameOffset, name, kLineSize);
+    CutAt(name, '(');
+    CutAt(name, '=');
+    CutAt(name, '\r');
+    CutAt(name, '\n');
+    if (name[0] == 0) return;
+
+    // The code stands before ".LNG". The name's first byte holds the survey's
+    // answer, so a name too short to have a stem and "_" before the code
+    // carries no usable code and is ignored.
+    int length = Length(entryName);
+    if (length < kLanguageSuffixLength) return;
+    LanguageTag tag = MakeLanguageTag(UpperAscii(entryName[length - 6]), UpperAscii(entryName[length - 5]));
+
+    HWND list = GetDlgItem(dialog, kLanguageListId);
+    if (list == nullptr) return;
+    if (FindLanguageRow(list, tag) < 0) InsertLanguageRow(list, name, tag);
+}

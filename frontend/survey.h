@@ -1,0 +1,23 @@
+// The survey pass: what the dialog learns from the archive before it opens.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+
+// The survey's answers to the query call (all are delivered in memory).
+enum : uint8_t {
+    kSurveyTitleFile = 1,     // FILE_ID.DIZ
+    kSurveySettingsFile = 2,  // *.INF
+    kSurveyLanguageFile = 4,  // *.LNG
+    kSurveyOtherEntry = 7,    // read and verified, nothing else
+};
+
+// The title control's font; its height is set when the title is shown.
+extern LOGFONTA TitleFont;
+
+// EntryCallback of the survey pass; userData is the dialog. Always returns 0.
+int SurveyEntryCallback(char* nameBuffer, const uint8_t* data, uint32_t size, void* userData);
+void ReadTitleLine(HWND dialog, const char* contents);
+void ReadInstallKeys(const char* contents);
+void ReadKeyValue(const char* contents, const char* key, char* field, int size);
+// contents holds size bytes followed by one zero byte; entryName ends in "_XX.LNG".
+void AddLanguageFromFile(HWND dialog, const uint8_t* contents, uint32_t size, const char* entryName);
