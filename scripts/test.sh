@@ -22,8 +22,7 @@ run_ctest fuzz
 
 # A fresh Wine prefix is made once before the tests share it.
 export WINEPREFIX="$PWD/build/win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES=winemenubuilder.exe=d
-/usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
-/usr/lib/wine/wineserver -w || true
+scripts/wine-prefix.sh "$WINEPREFIX"
 SOLIDSETUP_PRIVATE_DISPLAY=1 scripts/with-display.sh bash -c "$(declare -f run_ctest); log='$log'; status=0; run_ctest win64; exit \$status" || status=1
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 

@@ -143,6 +143,31 @@ std::string IdentifyIcon(HWND iconControl) {
     return best;
 }
 
+struct MenuSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK FindPopupMenu(HWND window, LPARAM parameter) {
+    MenuSearch* search = reinterpret_cast<MenuSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char className[16] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (owner == search->processId && std::strcmp(className, "#32768") == 0 && IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The pop-up menu a process shows at the moment, if any.
+HWND VisiblePopupMenu(DWORD processId) {
+    MenuSearch search = {processId, nullptr};
+    EnumWindows(FindPopupMenu, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 }  // namespace
 
 std::vector<HWND> ProcessDialogs(DWORD processId) {
@@ -274,30 +299,30 @@ void SetRowTicked(HWND list, int row, bool ticked) {
     SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote.address));
 }
 
-std::vector<std::string> ReadContextMenu(HWND dialog, HWND list) {
-    std::vector<std::string> items;
+bool ChooseContextMenuItem(HWND dialog, HWND list, int position, const std::string& screenshot) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(dialog, &processId);
     RECT r;
     GetWindowRect(list, &r);
     SetCursorPos(r.left + 10, r.top + 30);
     PostMessageA(dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(r.left + 10, r.top + 30));
-    for (int waited = 0; waited < 5000; waited += kPoll) {
-        HWND menuWindow = FindWindowA("#32768", nullptr);
-        if (menuWindow != nullptr && IsWindowVisible(menuWindow)) {
-            HMENU menu = reinterpret_cast<HMENU>(SendMessageA(menuWindow, 0x01E1 /* MN_GETHMENU */, 0, 0));
-            int count = menu ? GetMenuItemCount(menu) : 0;
-            for (int i = 0; i < count; ++i) {
-                char text[128] = "";
-                GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
-                items.push_back(text);
-            }
-            PostMessageA(menuWindow, WM_KEYDOWN, VK_ESCAPE, 0);
-            // Wait for the menu to go away before the dialog is driven further.
-            for (int closing = 0; closing < 3000 && IsWindowVisible(menuWindow); closing += kPoll) Sleep(kPoll);
-            break;
-        }
-        Sleep(kPoll);
+    HWND menuWindow = nullptr;
+    for (DWORD waited = 0; waited < 5000 && menuWindow == nullptr; waited += kPoll) {
+        menuWindow = VisiblePopupMenu(processId);
+        if (menuWindow == nullptr) Sleep(kPoll);
     }
-    return items;
+    if (menuWindow == nullptr) return false;
+    Sleep(200);
+    if (!screenshot.empty()) SaveScreenshot(GetDesktopWindow(), screenshot);
+    // The keyboard, as a user would: the first Down selects the first item.
+    for (int i = 0; i <= position; ++i) {
+        PostMessageA(menuWindow, WM_KEYDOWN, VK_DOWN, 0);
+        Sleep(50);
+    }
+    PostMessageA(menuWindow, WM_KEYDOWN, VK_RETURN, 0);
+    for (DWORD waited = 0; waited < 3000 && IsWindowVisible(menuWindow); waited += kPoll) Sleep(kPoll);
+    Sleep(300);  // the chosen command runs after the menu has closed
+    return !IsWindowVisible(menuWindow);
 }
 
 bool SaveScreenshot(HWND window, const std::string& path) {

@@ -45,9 +45,10 @@ void ClickButton(HWND dialog, int id);
 std::vector<ListRow> ReadListRows(HWND list);
 std::string ListColumnText(HWND list, int column);
 void SetRowTicked(HWND list, int row, bool ticked);
-// Opens the list's context menu (as a right click would), returns its item
-// texts, and closes it again without choosing.
-std::vector<std::string> ReadContextMenu(HWND dialog, HWND list);
+// Opens the list's context menu (as a right click would) and chooses the
+// item at the position with the keyboard; an optional screenshot of the
+// screen shows the open menu. False when no menu appeared.
+bool ChooseContextMenuItem(HWND dialog, HWND list, int position, const std::string& screenshot = "");
 
 // Saves the window's screen area as a 24-bit BMP file.
 bool SaveScreenshot(HWND window, const std::string& path);

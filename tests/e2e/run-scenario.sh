@@ -13,11 +13,7 @@ export WINEDEBUG=-all WINEDLLOVERRIDES=winemenubuilder.exe=d WINEARCH=win64
 
 if [ "$scenario" = prepare ]; then
   mkdir -p "$e2e"
-  if [ ! -f "$e2e/template/system.reg" ]; then
-    rm -rf "$e2e/template"
-    WINEPREFIX=$e2e/template $wine wineboot -i >/dev/null 2>&1
-    WINEPREFIX=$e2e/template /usr/lib/wine/wineserver -w
-  fi
+  "$here/../../scripts/wine-prefix.sh" "$e2e/template"
   WINEPREFIX=$e2e/template $wine "$tool" build "$(winepath "$build/demo-product")" \
     -o "$(winepath "$e2e/Setup.exe")" --stub "$(winepath "$stub")" | tr -d '\r'
   WINEPREFIX=$e2e/template /usr/lib/wine/wineserver -k 2>/dev/null || true
