@@ -28,7 +28,16 @@ rm -rf "$prefix"
 cp -al "$e2e/template" "$prefix"
 for reg in "$e2e"/template/*.reg; do rm -f "$prefix/$(basename "$reg")"; cp "$reg" "$prefix/"; done
 export WINEPREFIX=$prefix
-[ "$scenario" = german ] && export LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8
+if [ "$scenario" = german ]; then
+  # German system language, and no Quick Launch folder: its box is hidden.
+  export LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8
+else
+  # A user with a Quick Launch folder, as on a classic desktop.
+  for home in "$prefix"/drive_c/users/*/AppData/Roaming; do
+    case $home in */Public/*) continue ;; esac
+    mkdir -p "$home/Microsoft/Internet Explorer/Quick Launch"
+  done
+fi
 
 out=$e2e/out-$scenario
 rm -rf "$out"
