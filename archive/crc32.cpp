@@ -10,14 +10,17 @@ namespace {
 const uint32_t kPolynomial = 0xEDB88320u;
 
 // Eight tables: entry k of table t is the register after byte k followed by
-// t zero bytes. Built once, in memory rather than in the program file.
+// t zero bytes. Filled at first use, so they take no room in the program file.
 struct SliceTables {
     uint32_t t[8][256];
 };
 
+SliceTables gSlices;
+bool gSlicesBuilt = false;
+
 const SliceTables& Slices() {
-    static SliceTables tables = [] {
-        SliceTables s;
+    if (!gSlicesBuilt) {
+        SliceTables& s = gSlices;
         for (uint32_t i = 0; i < 256; ++i) {
             uint32_t c = i;
             for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ kPolynomial : c >> 1;
@@ -26,9 +29,9 @@ const SliceTables& Slices() {
         for (uint32_t i = 0; i < 256; ++i) {
             for (int t = 1; t < 8; ++t) s.t[t][i] = (s.t[t - 1][i] >> 8) ^ s.t[0][s.t[t - 1][i] & 0xFF];
         }
-        return s;
-    }();
-    return tables;
+        gSlicesBuilt = true;
+    }
+    return gSlices;
 }
 
 uint32_t LoadLe32(const uint8_t* p) {

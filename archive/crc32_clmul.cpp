@@ -5,6 +5,7 @@
 #include "archive/crc32.h"
 
 #if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
 #include <immintrin.h>
 
 namespace {
@@ -20,8 +21,9 @@ CLMUL_TARGET inline __m128i Fold(__m128i lane, __m128i constants, __m128i next) 
 }  // namespace
 
 bool Crc32HasClmul() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
+    return (ecx & bit_PCLMUL) != 0 && (ecx & bit_SSE4_1) != 0;
 }
 
 CLMUL_TARGET uint32_t Crc32Clmul(uint32_t crc, const uint8_t* data, size_t size, size_t* used) {
