@@ -44,6 +44,20 @@ bool ReserveByteBuffer(ByteBuffer* buffer, uint64_t needed) {
     return true;
 }
 
+// The most bytes an entry's packed data can produce. Every decoding step
+// consumes at least one bit and produces at most 260 bytes, and a few steps
+// may run on the bits left in the last buffer; a stored entry produces its
+// packed bytes. A header that claims more is damaged or hostile, and memory
+// is not reserved for it.
+uint64_t MostUnpackedBytes(const FileHeader& header) {
+    const uint64_t packed = (header.HEAD_FLAGS & kFlagHasData) && header.PACK_SIZE > 0
+                                ? static_cast<uint64_t>(header.PACK_SIZE)
+                                : 0;
+    if (header.METHOD == kMethodStored) return packed;
+    const uint64_t kMostBytesPerBit = 260;
+    return (packed * 8 + 64) * kMostBytesPerBit;
+}
+
 // True when the entry produced exactly UNP_SIZE bytes. A checksum that
 // matches a different number of bytes (a stored entry cut short, a damaged
 // size field) must not pass: a memory delivery promises UNP_SIZE bytes.
@@ -124,7 +138,7 @@ int RunPass(ExtractionContext* context) {
             ByteBufferReset(&buffer);
             // Room for the contents and the extra zero byte, reserved at once.
             // An entry that cannot be held in memory fails like a damaged one.
-            if (header.UNP_SIZE < 0 ||
+            if (header.UNP_SIZE < 0 || static_cast<uint64_t>(header.UNP_SIZE) > MostUnpackedBytes(header) ||
                 !ReserveByteBuffer(&buffer, static_cast<uint64_t>(header.UNP_SIZE) + 1)) {
                 result = kExtractChecksumFailed;
                 break;

@@ -226,6 +226,21 @@ TEST_F(PassTest, NegativeOrHugeSizeInMemoryFails) {
     EXPECT_TRUE(script_.deliveries.empty());
 }
 
+// A header claiming far more than its packed data can produce: memory is not
+// reserved for it, and written to a file it still ends as soon as the data does.
+TEST_F(PassTest, ClaimedSizeBeyondWhatThePackedDataCanProduceFails) {
+    std::vector<TestEntry> entries = SolidPair();
+    entries.resize(1);
+    entries[0].overrideUnpSize = true;
+    entries[0].unpSize = 100 << 20;
+    script_.defaultAnswer = std::string(1, '\x01');
+    EXPECT_EQ(Run(StoredArchive(entries)), 3);
+    EXPECT_TRUE(script_.deliveries.empty());
+    script_.defaultAnswer = "big.bin";
+    EXPECT_EQ(Run(StoredArchive(entries)), 3);
+    EXPECT_FALSE(FileExists(Out("big.bin")));
+}
+
 TEST_F(PassTest, QueryReturningNonZeroEndsThePass) {
     script_.defaultAnswer = "f";
     script_.stopAtQuery = 0;
