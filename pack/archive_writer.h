@@ -1,0 +1,62 @@
+// Writes the archive: the marker, the main header (solid), and per file a
+// header and its packed data, compressed in one solid run or stored when
+// compression does not shrink it.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "pack/solid_encoder.h"
+
+enum : uint8_t {
+    kMethodStored = 0x30,
+    kMethodBest = 0x35,
+    kHostWin32 = 2,
+    kUnpackVersion20 = 20,
+};
+
+enum : uint16_t {
+    kMainFlagSolid = 0x0008,
+    kFileFlagSolid = 0x0010,
+    kFileFlagDictionary1M = 0x0080,
+    kFlagHasData = 0x8000,
+};
+
+enum : uint32_t {
+    kAttributeReadOnly = 0x01,
+    kAttributeArchive = 0x20,
+    kMaxEntrySize = 0x7FFFFFFF,  // sizes are held as signed 32-bit values
+};
+
+struct ArchiveEntry {
+    std::string name;     // "\" between folders, at most 259 bytes
+    uint32_t dosTime;     // modification time, MS-DOS local time
+    uint32_t attributes;  // Windows attributes (archive bit, read-only)
+};
+
+// How one entry was written.
+struct EntryResult {
+    bool stored;
+    uint32_t packedSize;
+    uint32_t crc;
+};
+
+struct ArchiveWriter {
+    SolidEncoder encoder;
+    bool storeWhenLarger;  // store entries that compression does not shrink
+    std::vector<uint8_t> packed;
+};
+
+void ArchiveWriterInit(ArchiveWriter* writer, int level);
+
+// The marker and the main header.
+void AppendArchiveStart(std::vector<uint8_t>* out);
+
+// One file header as the reader expects it (name, flags and sizes filled in).
+void AppendFileHeader(std::vector<uint8_t>* out, const ArchiveEntry& entry, uint16_t flags, uint8_t method,
+                      uint32_t packedSize, uint32_t unpackedSize, uint32_t crc);
+
+// Packs one file: appends its header and packed data to out. The size must
+// not exceed kMaxEntrySize and the name must be at most 259 bytes.
+EntryResult AppendArchiveEntry(ArchiveWriter* writer, const ArchiveEntry& entry, const uint8_t* data, size_t size,
+                               std::vector<uint8_t>* out);

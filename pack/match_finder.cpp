@@ -1,0 +1,156 @@
+#include "pack/match_finder.h"
+
+#include <cstring>
+
+#include "pack/pack_format.h"
+
+namespace {
+
+const uint32_t kLookAhead = 3;
+
+inline uint32_t Hash3(const uint8_t* p) {
+    uint32_t v = static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
+    return (v * 2654435761u) >> (32 - kTripleHashBits);
+}
+
+inline uint32_t Hash4(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return (v * 2654435761u) >> (32 - kHashBits);
+}
+
+inline uint32_t Pair(const uint8_t* p) { return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8); }
+
+// Eight bytes at a time; on these little-endian machines the first differing
+// byte is the lowest set byte of the difference.
+inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
+    uint32_t n = 0;
+    while (n + 8 <= limit) {
+        uint64_t x;
+        uint64_t y;
+        std::memcpy(&x, a + n, 8);
+        std::memcpy(&y, b + n, 8);
+        uint64_t diff = x ^ y;
+        if (diff != 0) return n + static_cast<uint32_t>(__builtin_ctzll(diff) >> 3);
+        n += 8;
+    }
+    while (n < limit && a[n] == b[n]) ++n;
+    return n;
+}
+
+}  // namespace
+
+void MatchFinderInit(MatchFinder* finder, uint32_t maxDepth, uint32_t niceLength) {
+    finder->head.assign(1u << kHashBits, -1);
+    finder->chain.assign(kChainRing, -1);
+    finder->pairHead.assign(1u << 16, -1);
+    finder->tripleHead.assign(1u << kTripleHashBits, -1);
+    finder->inserted = 0;
+    finder->maxDepth = maxDepth;
+    finder->niceLength = niceLength;
+}
+
+void MatchFinderInsertUpTo(MatchFinder* finder, const uint8_t* data, uint32_t end, uint32_t historySize) {
+    // A position needs the three bytes after it for its hashes.
+    uint32_t limit = historySize >= kLookAhead ? historySize - kLookAhead : 0;
+    if (end < limit) limit = end;
+    for (uint32_t pos = finder->inserted; pos < limit; ++pos) {
+        uint32_t h = Hash4(data + pos);
+        finder->chain[pos & (kChainRing - 1)] = finder->head[h];
+        finder->head[h] = static_cast<int32_t>(pos);
+        finder->pairHead[Pair(data + pos)] = static_cast<int32_t>(pos);
+        finder->tripleHead[Hash3(data + pos)] = static_cast<int32_t>(pos);
+    }
+    if (limit > finder->inserted) finder->inserted = limit;
+}
+
+void MatchFinderRollback(MatchFinder* finder, const uint8_t* data, uint32_t from) {
+    const uint32_t target = from >= kLookAhead ? from - kLookAhead : 0;
+    if (finder->inserted <= target) return;
+    if (finder->inserted - target >= kChainRing - kMaxCopyDistance) {
+        // Too much to take back exactly: rebuild from the window before it.
+        finder->head.assign(1u << kHashBits, -1);
+        finder->chain.assign(kChainRing, -1);
+        finder->pairHead.assign(1u << 16, -1);
+        finder->tripleHead.assign(1u << kTripleHashBits, -1);
+        finder->inserted = target > kMaxCopyDistance ? target - kMaxCopyDistance : 0;
+        MatchFinderInsertUpTo(finder, data, target, from);
+        finder->inserted = target;
+        return;
+    }
+    for (uint32_t pos = finder->inserted; pos-- > target;) {
+        uint32_t h = Hash4(data + pos);
+        finder->head[h] = finder->chain[pos & (kChainRing - 1)];
+    }
+    // The pair and triple tables keep only the newest position: forget the
+    // positions taken out and enter again those a short copy can reach.
+    for (int32_t& slot : finder->pairHead) {
+        if (slot >= static_cast<int32_t>(target)) slot = -1;
+    }
+    for (int32_t& slot : finder->tripleHead) {
+        if (slot >= static_cast<int32_t>(target)) slot = -1;
+    }
+    for (uint32_t pos = target > kTripleReach ? target - kTripleReach : 0; pos < target; ++pos) {
+        finder->pairHead[Pair(data + pos)] = static_cast<int32_t>(pos);
+        finder->tripleHead[Hash3(data + pos)] = static_cast<int32_t>(pos);
+    }
+    finder->inserted = target;
+}
+
+uint32_t FindMatches(const MatchFinder* finder, const uint8_t* data, uint32_t pos, uint32_t available,
+                     MatchCandidate* out, uint32_t maxOut) {
+    uint32_t count = 0;
+    if (available < 2) return 0;
+    const uint8_t* here = data + pos;
+    uint32_t best = 1;
+
+    // 2-byte copies reach back 256 bytes.
+    int32_t pairPos = finder->pairHead[Pair(here)];
+    if (pairPos >= 0 && static_cast<uint32_t>(pairPos) < pos && pos - static_cast<uint32_t>(pairPos) <= 256) {
+        out[count++] = {2, pos - static_cast<uint32_t>(pairPos)};
+        best = 2;
+    }
+    if (available < 3 || count >= maxOut) return count;
+
+    uint32_t limit = available < kMaxCopyLength ? available : kMaxCopyLength;
+    // The newest position with the same 3-byte hash, for short and 3-byte copies.
+    int32_t triple = finder->tripleHead[Hash3(here)];
+    if (triple >= 0 && static_cast<uint32_t>(triple) < pos && pos - static_cast<uint32_t>(triple) < kTripleReach) {
+        uint32_t distance = pos - static_cast<uint32_t>(triple);
+        uint32_t length = MatchLength(here, data + triple, limit);
+        if (length > MaxLongLength(distance)) length = MaxLongLength(distance);
+        if (length >= 3) {
+            out[count++] = {length, distance};
+            best = length;
+            if (length >= finder->niceLength || length >= limit || count >= maxOut) return count;
+        }
+    }
+    if (available < 4) return count;
+    int32_t candidate = finder->head[Hash4(here)];
+    uint32_t depth = finder->maxDepth;
+    while (candidate >= 0 && depth-- > 0) {
+        uint32_t distance = pos - static_cast<uint32_t>(candidate);
+        if (candidate >= static_cast<int32_t>(pos)) {
+            candidate = finder->chain[static_cast<uint32_t>(candidate) & (kChainRing - 1)];
+            continue;
+        }
+        if (distance > kMaxCopyDistance) break;
+        const uint8_t* there = data + candidate;
+        if (there[best] == here[best] || best >= limit) {
+            uint32_t length = MatchLength(here, there, limit);
+            uint32_t maxLength = MaxLongLength(distance);
+            if (length > maxLength) length = maxLength;
+            if (length > best && length >= MinLongLength(distance)) {
+                best = length;
+                if (count == maxOut) {
+                    out[count - 1] = {length, distance};
+                } else {
+                    out[count++] = {length, distance};
+                }
+                if (length >= finder->niceLength || length >= limit) break;
+            }
+        }
+        candidate = finder->chain[static_cast<uint32_t>(candidate) & (kChainRing - 1)];
+    }
+    return count;
+}

@@ -1,0 +1,131 @@
+#include "pack/table_block.h"
+
+#include <cstring>
+
+#include "pack/huffman_builder.h"
+#include "pack/pack_format.h"
+
+namespace {
+
+// One item of the bit-length stream: a symbol 0..18 and its extra bits.
+struct LengthItem {
+    uint8_t symbol;
+    uint8_t extra;
+};
+
+struct LengthPlan {
+    LengthItem items[kTableLengthCount];
+    uint32_t itemCount;
+    uint8_t codeLengths[kBitLengthAlphabet];
+    uint32_t bits;
+};
+
+const uint8_t kRunExtraBits[3] = {2, 3, 7};  // symbols 16, 17, 18
+
+// Cheapest item sequence for the given bit-length code prices (in bits):
+// a shortest path over the positions, each step a change symbol or a run.
+void PlanItems(const uint8_t* lengths, const uint8_t* base, const uint32_t* price, LengthPlan* plan) {
+    const uint32_t n = kTableLengthCount;
+    uint32_t cost[kTableLengthCount + 1];
+    uint16_t stepLength[kTableLengthCount + 1];
+    uint8_t stepSymbol[kTableLengthCount + 1];
+    cost[n] = 0;
+    // Backwards: cost[i] is the cheapest way to code positions i..n-1.
+    for (int32_t i = static_cast<int32_t>(n) - 1; i >= 0; --i) {
+        uint32_t symbol = (lengths[i] - base[i]) & 15;
+        uint32_t best = price[symbol] + cost[i + 1];
+        uint16_t bestLength = 1;
+        uint8_t bestSymbol = static_cast<uint8_t>(symbol);
+        if (lengths[i] == 0) {
+            uint32_t run = 0;
+            while (i + run < n && run < 138 && lengths[i + run] == 0) ++run;
+            for (uint32_t r = 3; r <= run; ++r) {
+                uint32_t s = r <= 10 ? 17 : 18;
+                uint32_t c = price[s] + kRunExtraBits[s - 16] + cost[i + r];
+                if (c < best) best = c, bestLength = static_cast<uint16_t>(r), bestSymbol = static_cast<uint8_t>(s);
+            }
+        }
+        if (i > 0) {
+            uint32_t run = 0;
+            while (i + run < n && run < 6 && lengths[i + run] == lengths[i - 1]) ++run;
+            for (uint32_t r = 3; r <= run; ++r) {
+                uint32_t c = price[16] + kRunExtraBits[0] + cost[i + r];
+                if (c < best) best = c, bestLength = static_cast<uint16_t>(r), bestSymbol = 16;
+            }
+        }
+        cost[i] = best;
+        stepLength[i] = bestLength;
+        stepSymbol[i] = bestSymbol;
+    }
+    plan->itemCount = 0;
+    for (uint32_t i = 0; i < n; i += stepLength[i]) {
+        uint8_t s = stepSymbol[i];
+        uint8_t extra = 0;
+        if (s == 16) extra = static_cast<uint8_t>(stepLength[i] - 3);
+        if (s == 17) extra = static_cast<uint8_t>(stepLength[i] - 3);
+        if (s == 18) extra = static_cast<uint8_t>(stepLength[i] - 11);
+        plan->items[plan->itemCount++] = {s, extra};
+    }
+}
+
+// Plans the item sequence and its code together: a few rounds of pricing the
+// items by the code built from the previous round's counts.
+void PlanBlock(const uint8_t* lengths, const uint8_t* base, LengthPlan* plan) {
+    uint32_t price[kBitLengthAlphabet];
+    for (uint32_t s = 0; s < kBitLengthAlphabet; ++s) price[s] = s == 0 ? 2 : 5;
+    uint32_t bestBits = UINT32_MAX;
+    LengthPlan trial;
+    for (int round = 0; round < 3; ++round) {
+        PlanItems(lengths, base, price, &trial);
+        uint32_t counts[kBitLengthAlphabet] = {};
+        for (uint32_t i = 0; i < trial.itemCount; ++i) counts[trial.items[i].symbol] += 1;
+        BuildLimitedLengths(counts, kBitLengthAlphabet, kMaxCodeBits, trial.codeLengths);
+        trial.bits = 2 + 4 * kBitLengthAlphabet;
+        for (uint32_t i = 0; i < trial.itemCount; ++i) {
+            uint8_t s = trial.items[i].symbol;
+            trial.bits += trial.codeLengths[s] + (s >= 16 ? kRunExtraBits[s - 16] : 0);
+        }
+        if (trial.bits < bestBits) {
+            bestBits = trial.bits;
+            *plan = trial;
+        }
+        for (uint32_t s = 0; s < kBitLengthAlphabet; ++s) price[s] = trial.codeLengths[s] ? trial.codeLengths[s] : 8;
+    }
+}
+
+// The better of coding against the previous lengths or against zeros.
+bool PlanBest(const uint8_t* lengths, const uint8_t* previousLengths, LengthPlan* plan) {
+    static const uint8_t kZeros[kTableLengthCount] = {};
+    LengthPlan fresh;
+    PlanBlock(lengths, kZeros, &fresh);
+    PlanBlock(lengths, previousLengths, plan);
+    if (fresh.bits < plan->bits) {
+        *plan = fresh;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+uint32_t TableBlockBits(const uint8_t* lengths, const uint8_t* previousLengths) {
+    LengthPlan plan;
+    PlanBest(lengths, previousLengths, &plan);
+    return plan.bits;
+}
+
+void WriteTableBlock(BitOutput* writer, const uint8_t* lengths, uint8_t* previousLengths) {
+    LengthPlan plan;
+    bool keep = PlanBest(lengths, previousLengths, &plan);
+    uint16_t codes[kBitLengthAlphabet];
+    AssignCanonicalCodes(plan.codeLengths, kBitLengthAlphabet, codes);
+    PutBits(writer, 0, 1);  // not a multimedia block
+    PutBits(writer, keep ? 1 : 0, 1);
+    for (uint32_t s = 0; s < kBitLengthAlphabet; ++s) PutBits(writer, plan.codeLengths[s], 4);
+    for (uint32_t i = 0; i < plan.itemCount; ++i) {
+        const LengthItem& item = plan.items[i];
+        PutBits(writer, codes[item.symbol], plan.codeLengths[item.symbol]);
+        if (item.symbol >= 16) PutBits(writer, item.extra, kRunExtraBits[item.symbol - 16]);
+    }
+    std::memcpy(previousLengths, lengths, kTableLengthCount);
+}

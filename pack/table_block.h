@@ -1,0 +1,16 @@
+// Table blocks: the code lengths of the three alphabets, sent in a 19-symbol
+// bit-length code as changes (modulo 16) against the previous block's lengths,
+// with runs of the previous length (16) and of zeros (17, 18).
+#pragma once
+#include <cstdint>
+
+#include "pack/bit_output.h"
+
+// Writes one table block for the kTableLengthCount lengths. previousLengths
+// holds what the decoder holds (kTableLengthCount bytes, zero after a reset)
+// and is updated to the new lengths. The block chooses by itself whether
+// coding against the previous lengths pays.
+void WriteTableBlock(BitOutput* writer, const uint8_t* lengths, uint8_t* previousLengths);
+
+// The size in bits that WriteTableBlock would write.
+uint32_t TableBlockBits(const uint8_t* lengths, const uint8_t* previousLengths);

@@ -1,0 +1,60 @@
+#include "tools/solidsetup/build_stub.h"
+
+#include <cstring>
+#include <filesystem>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path ToolFolder() {
+#ifdef _WIN32
+    wchar_t buffer[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return fs::path();
+    return fs::path(buffer).parent_path();
+#else
+    std::error_code ec;
+    fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::path() : self.parent_path();
+#endif
+}
+
+const uint8_t kMarker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
+const uint32_t kScanStart = 7;
+const uint32_t kScanLength = 249999;
+
+}  // namespace
+
+std::vector<std::string> DefaultStubCandidates() {
+    fs::path folder = ToolFolder();
+    if (folder.empty()) return {"Setup.exe"};
+    return {(folder / "Setup.exe").string(), (folder.parent_path() / "win32" / "Setup.exe").string()};
+}
+
+std::string CheckStub(const std::vector<uint8_t>& stub, const std::vector<uint8_t>& archiveStart) {
+    if (stub.size() < 64 || stub[0] != 'M' || stub[1] != 'Z') return "it is not a Windows executable";
+    // The setup program scans from offset 7 for the marker followed, after the
+    // main header's CRC, by its type 0x73; the first hit wins. It must be ours.
+    std::vector<uint8_t> image(stub);
+    image.insert(image.end(), archiveStart.begin(), archiveStart.begin() + std::min<size_t>(archiveStart.size(), 16));
+    size_t end = std::min<size_t>(image.size(), kScanStart + kScanLength);
+    for (size_t at = kScanStart; at + 10 <= end; ++at) {
+        if (std::memcmp(&image[at], kMarker, 7) == 0 && image[at + 9] == 0x73) {
+            if (at == stub.size()) break;
+            return "it already holds an archive (or bytes that read as one) at offset " + std::to_string(at) +
+                   ", which the setup program would find instead of the new one";
+        }
+    }
+    if (stub.size() > kLastArchiveOffset) {
+        return "it is " + std::to_string(stub.size()) + " bytes long; the setup program finds its archive only when it "
+               "starts within the first " + std::to_string(kLastArchiveOffset) + " bytes";
+    }
+    return std::string();
+}
