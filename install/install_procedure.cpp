@@ -1,0 +1,150 @@
+#include "install/install_procedure.h"
+
+#include <cstring>
+
+#include "archive/extract_archive.h"
+#include "frontend/setup_state.h"
+#include "frontend/ui_strings.h"
+#include "install/file_operations.h"
+#include "install/install_context.h"
+#include "install/messages.h"
+#include "install/registry_records.h"
+#include "install/shortcuts.h"
+#include "util/bounded_string.h"
+
+namespace {
+
+const int kDestinationEditId = 1032;
+const int kStartMenuBoxId = 1041;
+const int kDesktopBoxId = 1042;
+const int kQuickLaunchBoxId = 1043;
+const int kStatusLineId = 1047;
+const unsigned short kSuccessTextId = 3000;
+const unsigned short kBrokenFileTextId = 3001;
+const int kWorkSize = 264;
+
+bool IsFolder(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Builds the installation under a fresh numbered temporary folder, standing in
+// for the destination, after the destination could not be written. False
+// when no temporary name could be made (the first pass's result stands).
+bool PrepareRetry(InstallContext* context) {
+    MakeTempFolderName(context->tempFolder, sizeof context->tempFolder);
+    if (context->tempFolder[0] == 0) return false;
+    char work[kWorkSize];
+    AssignBounded(context->tempFolder, work, sizeof work);
+    JoinPath(context->destination + FileNameOffset(context->destination), work, sizeof work);
+    CopyBounded(context->destination, context->savedDestination, sizeof context->savedDestination);
+    CopyBounded(work, context->destination, sizeof context->destination);
+    CreateDirectoryTree(context->destination);
+    return true;
+}
+
+// Moves the build of a retry to the folder the user gave. Moving the folder
+// onto an existing one would leave it nested inside that one, so into an
+// existing folder only its contents are moved, replacing files of the same
+// name; the emptied stand-in is removed so that nothing of it can clash with
+// the program group assembled under the temporary folder afterwards.
+int MoveRetryIntoPlace(HWND dialog, InstallContext* context) {
+    if (!IsFolder(context->savedDestination)) {
+        return ShellMove(dialog, context->destination, context->savedDestination);
+    }
+    if (ShellMoveContents(dialog, context->destination, context->savedDestination) != 0) return -1;
+    RemoveDirectoryA(context->destination);
+    return 0;
+}
+
+// The product's name on the desktop and Quick Launch shortcuts and in the
+// success message: the group, or the main program's name without its
+// extension when the archive names no group.
+void GetDisplayName(const InstallContext* context, char* name, int size) {
+    CopyBounded(gSetupState->group, name, size);
+    if (name[0] != 0) return;
+    CopyBounded(context->exeName, name, size);
+    char* dot = std::strrchr(name, '.');
+    if (dot != nullptr && dot != name) *dot = 0;
+}
+
+bool IsTicked(HWND dialog, int box) {
+    return IsDlgButtonChecked(dialog, box) == BST_CHECKED;
+}
+
+}  // namespace
+
+int RunInstall(HWND dialog) {
+    if (gSetupState == nullptr) return -1;
+    int result = -1;
+
+    InstallContext context;
+    std::memset(&context, 0, sizeof context);
+    context.dialog = dialog;
+    CopyBounded(gSetupState->exeName, context.exeName, sizeof context.exeName);
+    GetDlgItemTextA(dialog, kDestinationEditId, context.destination, 258);
+    if (context.destination[0] == 0) return -1;
+
+    HCURSOR previousCursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    // A missing or unready drive fails quietly instead of raising the
+    // system's critical-error box.
+    SetErrorMode(SEM_FAILCRITICALERRORS);
+    CreateDirectoryTree(context.destination);
+    RenameOldSystemLibrary(context.destination);
+
+    result = ExtractArchive(gSetupState->selfPath, InstallEntryCallback, &context);
+    if (result == kExtractCannotCreate && PrepareRetry(&context)) {
+        result = ExtractArchive(gSetupState->selfPath, InstallEntryCallback, &context);
+    }
+    if (result != kExtractOk) {
+        SetCursor(previousCursor);
+        if (result == kExtractCannotCreate) {
+            ShowSystemError(dialog, ERROR_CANNOT_MAKE, nullptr);
+        } else {
+            ShowUiMessage(dialog, kBrokenFileTextId, gSetupState->selfPath, MB_ICONHAND);
+        }
+        return result;
+    }
+
+    SetDlgItemTextA(dialog, kStatusLineId, "");
+    bool retried = context.tempFolder[0] != 0;
+    if (retried) {
+        result = MoveRetryIntoPlace(dialog, &context);
+        CopyBounded(context.savedDestination, context.destination, sizeof context.destination);
+        if (result != 0) {
+            SetCursor(previousCursor);
+            return -1;
+        }
+    }
+
+    char work[kWorkSize];
+    WriteFolderRecord(context.destination);
+    if (context.uninstallerName[0] != 0) {
+        AssignBounded(context.destination, work, sizeof work);
+        JoinPath(context.uninstallerName, work, sizeof work);
+        WriteUninstallRecord(work);
+    }
+
+    char displayName[32];
+    GetDisplayName(&context, displayName, sizeof displayName);
+    if (context.exeName[0] != 0) {
+        if (IsTicked(dialog, kStartMenuBoxId)) CreateProgramGroup(dialog, &context);
+        AssignBounded(context.destination, work, sizeof work);
+        JoinPath(context.exeName, work, sizeof work);
+        if (IsTicked(dialog, kDesktopBoxId)) CreateDesktopShortcut(work, displayName);
+        if (IsTicked(dialog, kQuickLaunchBoxId)) CreateQuickLaunchShortcut(work, displayName);
+    }
+    if (retried) ShellDelete(context.tempFolder);
+    SetCursor(previousCursor);
+
+    AssignBounded(displayName, work, sizeof work);
+    int length = static_cast<int>(std::strlen(work));
+    if (length + 10 < kWorkSize) {
+        LookupUiString(gSetupState->uiStrings, kSuccessTextId, work + length,
+                       static_cast<unsigned int>(kWorkSize - 1 - length));
+    }
+    char caption[260];
+    GetWindowTextA(dialog, caption, sizeof caption);
+    ShowMessage(dialog, work, caption, MB_ICONINFORMATION);
+    return result;
+}
