@@ -7,6 +7,7 @@
 #include "frontend/setup_state.h"
 #include "platform/platform.h"
 #include "util/bounded_string.h"
+#include "util/setup_text.h"
 
 LOGFONTA TitleFont = {
     0, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_STRING_PRECIS, CLIP_STROKE_PRECIS,
@@ -18,8 +19,6 @@ namespace {
 const int kLineSize = 260;
 const int kTitleSize = 128;
 const int kVersionSize = 32;
-// "Language" and the one character after it ('=' or a blank).
-const int kLanguageNameOffset = 9;
 // "_XX.LNG": the code, the underscore before it and the extension.
 const int kLanguageSuffixLength = 7;
 
@@ -30,32 +29,6 @@ int Length(const char* text) {
 // True when the name's last four characters are the extension, ignoring case.
 bool HasExtension(const char* name, int length, const char* extension) {
     return length >= 4 && CompareNoCase(name + length - 4, extension) == 0;
-}
-
-// First occurrence of needle in text, stepping over double-byte characters so
-// that a trail byte never starts a match.
-const char* FindText(const char* text, const char* needle) {
-    size_t needleLength = std::strlen(needle);
-    for (const char* p = text; *p != 0;) {
-        if (std::strncmp(p, needle, needleLength) == 0) return p;
-        p += (IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != 0) ? 2 : 1;
-    }
-    return nullptr;
-}
-
-// Index of the first byte of text that is one of stops (or the terminator),
-// stepping over double-byte characters.
-int FindStop(const char* text, const char* stops) {
-    int i = 0;
-    while (text[i] != 0 && std::strchr(stops, text[i]) == nullptr) {
-        i += (IsLeadByte(static_cast<unsigned char>(text[i])) && text[i + 1] != 0) ? 2 : 1;
-    }
-    return i;
-}
-
-void CutAt(char* text, char stop) {
-    char* p = std::strchr(text, stop);
-    if (p != nullptr) *p = 0;
 }
 
 char UpperAscii(char c) {
@@ -122,22 +95,9 @@ int SurveyEntryCallback(char* nameBuffer, const uint8_t* data, uint32_t size, vo
 }
 
 void ReadTitleLine(HWND dialog, const char* contents) {
-    char line[kLineSize] = "";
-    char title[kTitleSize] = "";
-    char version[kVersionSize] = "";
-    AppendBoundedBytes(contents, line, kLineSize);
-
-    int end = FindStop(line, "\n\r([");
-    if (end > 0) {
-        if (line[end - 1] == ' ') --end;  // one blank before a note goes with it
-        line[end] = 0;
-        char* marker = std::strstr(line, " Version ");
-        if (marker != nullptr) {
-            *marker = 0;
-            AssignBounded(marker + 9, version, kVersionSize);
-        }
-        AssignBounded(line, title, kTitleSize);
-    }
+    char title[kTitleSize];
+    char version[kVersionSize];
+    ParseTitleLine(contents, title, version);
 
     char caption[kLineSize];
     GetWindowTextA(dialog, caption, kLineSize);
@@ -167,45 +127,9 @@ void ReadInstallKeys(const char* contents) {
     ReadKeyValue(contents, "Exe", state->exeName, sizeof state->exeName);
 }
 
-void ReadKeyValue(const char* contents, const char* key, char* field, int size) {
-    // Only the first occurrence counts, even inside a longer word.
-    const char* found = std::strstr(contents, key);
-    if (found == nullptr) return;
-    const char* after = found + Length(key);
-    if (*after != '=') return;
-    AssignBounded(after + 1, field, size);
-    CutAt(field, '\r');
-    CutAt(field, '\n');
-}
-
 void AddLanguageFromFile(HWND dialog, const uint8_t* contents, uint32_t size, const char* entryName) {
-    char line[kLineSize] = "";
-    if (size >= 2 && contents[0] == 0xFF && contents[1] == 0xFE) {
-        // UTF-16 little-endian: convert what the entry holds, up to its first
-        // zero unit, never reading past the delivered bytes.
-        uint16_t wide[kLineSize];
-        uint32_t available = (size - 2) / 2;
-        int count = 0;
-        while (count < kLineSize - 1 && static_cast<uint32_t>(count) < available) {
-            uint16_t unit = static_cast<uint16_t>(contents[2 + 2 * count] | (contents[3 + 2 * count] << 8));
-            if (unit == 0) break;
-            wide[count++] = unit;
-        }
-        wide[count] = 0;
-        WideToNarrow(wide, line, kLineSize);
-    } else {
-        CopyBounded(reinterpret_cast<const char*>(contents), line, kLineSize);
-    }
-    if (line[0] != '[') return;
-
-    const char* word = FindText(line, "Language");
-    if (word == nullptr) return;
-    char name[kLineSize] = "";
-    if (Length(word) > kLanguageNameOffset) CopyBounded(word + kLanguageNameOffset, name, kLineSize);
-    CutAt(name, '(');
-    CutAt(name, '=');
-    CutAt(name, '\r');
-    CutAt(name, '\n');
+    char name[kLineSize];
+    ParseLanguageName(contents, size, name);
     if (name[0] == 0) return;
 
     // The code stands before ".LNG". The name's first byte holds the survey's

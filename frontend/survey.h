@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <cstdint>
 
+#include "util/setup_text.h"  // ReadKeyValue
+
 // The survey's answers to the query call (all are delivered in memory).
 enum : uint8_t {
     kSurveyTitleFile = 1,     // FILE_ID.DIZ
@@ -18,6 +20,5 @@ extern LOGFONTA TitleFont;
 int SurveyEntryCallback(char* nameBuffer, const uint8_t* data, uint32_t size, void* userData);
 void ReadTitleLine(HWND dialog, const char* contents);
 void ReadInstallKeys(const char* contents);
-void ReadKeyValue(const char* contents, const char* key, char* field, int size);
 // contents holds size bytes followed by one zero byte; entryName ends in "_XX.LNG".
 void AddLanguageFromFile(HWND dialog, const uint8_t* contents, uint32_t size, const char* entryName);

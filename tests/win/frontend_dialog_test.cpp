@@ -1,6 +1,8 @@
 // Template 1000 as the dialog manager builds it, start-up of the setup state,
-// and WinMain running the dialog until Cancel or OK closes it.
+// and WinMain running the dialog on a program that carries no archive.
 #include <gtest/gtest.h>
+
+#include "util/bounded_string.h"
 
 #include <cstring>
 #include <string>
@@ -62,43 +64,60 @@ TEST(SetupStateStart, InitFillsIconLanguageTableAndPath) {
     gSetupState = nullptr;
 }
 
-// Presses a button of the running setup dialog from inside its modal loop.
-int gButtonToPress = 0;
+// WinMain on a program without an archive: the real dialog opens, its survey
+// finds no archive, the broken-file message is shown under the program's file
+// name, and the dialog closes by itself. The timer runs inside the modal loops.
 HWND gSeenDialog = nullptr;
-std::string gSeenCaption;
+std::string gSeenMessage;
+std::string gSeenMessageCaption;
 
-void CALLBACK PressButton(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND dialog = FindWindowA(MAKEINTATOM(32770), nullptr);
-    if (dialog == nullptr || GetDlgItem(dialog, 1010) == nullptr) return;
-    KillTimer(nullptr, timer);
-    gSeenDialog = dialog;
-    char caption[256] = "";
-    GetWindowTextA(dialog, caption, sizeof caption);
-    gSeenCaption = caption;
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(gButtonToPress, BN_CLICKED), 0);
+BOOL CALLBACK FindMessageText(HWND child, LPARAM parameter) {
+    char className[16] = "";
+    GetClassNameA(child, className, sizeof className);
+    if (lstrcmpiA(className, "Static") != 0 || GetWindowTextLengthA(child) == 0) return TRUE;
+    char text[256] = "";
+    GetWindowTextA(child, text, sizeof text);
+    *reinterpret_cast<std::string*>(parameter) = text;
+    return FALSE;
 }
 
-TEST(WinMainRun, RunsTheDialogAndEndsOnCancelOrOk) {
-    for (int button : {2, 99}) {
-        gButtonToPress = button;
-        gSeenDialog = nullptr;
-        UINT_PTR timer = SetTimer(nullptr, 0, 50, PressButton);
-        ASSERT_NE(timer, 0u);
-        EXPECT_EQ(WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<char*>(""), SW_SHOWNORMAL), 0);
-        KillTimer(nullptr, timer);
-        EXPECT_NE(gSeenDialog, nullptr) << "button " << button;
-        EXPECT_FALSE(IsWindow(gSeenDialog));
-        char code[4] = "";
-        DetectSystemLanguage(code);
-        char expected[64] = "";
-        SetupState probe = {};
-        std::strcpy(probe.languageCode, code);
-        gSetupState = &probe;
-        SelectDefaultLanguage();
-        LookupUiString(probe.uiStrings, 1000, expected, sizeof expected);
-        EXPECT_EQ(gSeenCaption, expected);
-        gSetupState = nullptr;
+BOOL CALLBACK AnswerWindow(HWND window, LPARAM) {
+    char className[16] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (std::strcmp(className, "#32770") != 0) return TRUE;
+    // The message comes while the dialog is still being initialised (hidden).
+    if (GetDlgItem(window, 1010) != nullptr) {
+        gSeenDialog = window;
+        return TRUE;
     }
+    if (!IsWindowVisible(window)) return TRUE;
+    char caption[256] = "";
+    GetWindowTextA(window, caption, sizeof caption);
+    gSeenMessageCaption = caption;
+    EnumChildWindows(window, FindMessageText, reinterpret_cast<LPARAM>(&gSeenMessage));
+    PostMessageA(window, WM_COMMAND, IDOK, 0);
+    return TRUE;
+}
+
+void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR, DWORD) {
+    EnumThreadWindows(GetCurrentThreadId(), AnswerWindow, 0);
+}
+
+TEST(WinMainRun, ProgramWithoutArchiveReportsABrokenFileAndCloses) {
+    gSeenDialog = nullptr;
+    gSeenMessage.clear();
+    UINT_PTR timer = SetTimer(nullptr, 0, 100, AnswerMessageBox);
+    ASSERT_NE(timer, 0u);
+    EXPECT_EQ(WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<char*>(""), SW_SHOWNORMAL), 0);
+    KillTimer(nullptr, timer);
+    EXPECT_NE(gSeenDialog, nullptr);
+    EXPECT_FALSE(IsWindow(gSeenDialog));
+    char code[4] = "";
+    DetectSystemLanguage(code);
+    if (std::strcmp(code, "US") == 0) EXPECT_EQ(gSeenMessage, "Broken file, please download again.");
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    EXPECT_EQ(gSeenMessageCaption, std::string(path + FileNameOffset(path)));
     EXPECT_EQ(gSetupState, nullptr) << "WinMain frees the setup state";
 }
 
