@@ -43,6 +43,15 @@ void AppendArchiveStart(std::vector<uint8_t>* out) {
     FillHeaderCrc(out, start);
 }
 
+void AppendArchiveEnd(std::vector<uint8_t>* out) {
+    size_t start = out->size();
+    Put16(out, 0);
+    out->push_back(0x7B);
+    Put16(out, 0x4000);
+    Put16(out, 7);
+    FillHeaderCrc(out, start);
+}
+
 void AppendFileHeader(std::vector<uint8_t>* out, const ArchiveEntry& entry, uint16_t flags, uint8_t method,
                       uint32_t packedSize, uint32_t unpackedSize, uint32_t crc) {
     size_t start = out->size();

@@ -52,6 +52,10 @@ void ArchiveWriterInit(ArchiveWriter* writer, int level);
 // The marker and the main header.
 void AppendArchiveStart(std::vector<uint8_t>* out);
 
+// The end-of-archive block (type 0x7B, 7 bytes). The reader stops there, so
+// whatever a signing tool appends behind the archive is never read as blocks.
+void AppendArchiveEnd(std::vector<uint8_t>* out);
+
 // One file header as the reader expects it (name, flags and sizes filled in).
 void AppendFileHeader(std::vector<uint8_t>* out, const ArchiveEntry& entry, uint16_t flags, uint8_t method,
                       uint32_t packedSize, uint32_t unpackedSize, uint32_t crc);

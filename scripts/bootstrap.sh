@@ -12,6 +12,7 @@ packages=(
   clang-14 libclang-rt-14-dev               # the libFuzzer targets
   python3
   imagemagick locales-all                   # screenshots; the German system language under Wine
+  osslsigncode openssl                      # signing the setup program in the tests
 )
 
 missing=()

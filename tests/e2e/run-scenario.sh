@@ -18,6 +18,16 @@ if [ "$scenario" = prepare ]; then
     -o "$(winepath "$e2e/Setup.exe")" --stub "$(winepath "$stub")" | tr -d '\r'
   WINEPREFIX=$e2e/template /usr/lib/wine/wineserver -k 2>/dev/null || true
   test -s "$e2e/Setup.exe"
+  # The same program signed with a throwaway self-signed certificate.
+  rm -f "$e2e/Signed.exe"
+  if command -v osslsigncode >/dev/null && command -v openssl >/dev/null; then
+    openssl req -x509 -newkey rsa:2048 -keyout "$e2e/key.pem" -out "$e2e/cert.pem" -days 2 -nodes \
+      -subj "/CN=solidsetup test publisher" >/dev/null 2>&1
+    mkdir -p "$e2e/signed"
+    osslsigncode sign -certs "$e2e/cert.pem" -key "$e2e/key.pem" -n "Demo Product" \
+      -in "$e2e/Setup.exe" -out "$e2e/signed/Setup.exe" >/dev/null
+    osslsigncode verify -CAfile "$e2e/cert.pem" "$e2e/signed/Setup.exe" | grep -q 'Signature verification: ok'
+  fi
   exit 0
 fi
 
@@ -42,8 +52,16 @@ fi
 out=$e2e/out-$scenario
 rm -rf "$out"
 mkdir -p "$out"
+setup=$e2e/Setup.exe
+driven=$scenario
+if [ "$scenario" = signed ]; then
+  # The signed program installs exactly like the unsigned one.
+  setup=$e2e/signed/Setup.exe
+  driven=fresh
+  test -s "$setup" || { echo "no signed Setup.exe (osslsigncode missing?)"; exit 1; }
+fi
 status=0
-"$here/../../scripts/with-display.sh" "$wine" "$driver" "$scenario" "$(winepath "$e2e/Setup.exe")" \
+"$here/../../scripts/with-display.sh" "$wine" "$driver" "$driven" "$(winepath "$setup")" \
   "$(winepath "$build/demo-product")" "$(winepath "$out")" | tr -d '\r' || status=$?
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 [ $status -eq 0 ] && rm -rf "$prefix"

@@ -38,7 +38,14 @@ const char kBuildUsage[] =
     "  --quiet         no progress bar and no summary line\n"
     "\n"
     "Default order: FILE_ID.DIZ, INSTALL.INF, the language files (*.LNG), then\n"
-    "every other file, by name.\n";
+    "every other file, by name.\n"
+    "\n"
+    "Signing: the archive is the last thing written and ends with an end block,\n"
+    "so OUTPUT can be signed afterwards; the signature goes behind the archive\n"
+    "and the setup never reads it. For example:\n"
+    "  osslsigncode sign -certs cert.pem -key key.pem -n \"My Product\" \\\n"
+    "      -t http://timestamp.example -in Setup.exe -out Setup-signed.exe\n"
+    "  signtool sign /fd SHA256 /a /tr http://timestamp.example /td SHA256 Setup.exe\n";
 
 const uint64_t kMaxArchiveEnd = 0x7FFFFFFF;  // the setup program reads offsets as signed 32-bit values
 
@@ -339,6 +346,15 @@ int RunBuild(int argc, char** argv) {
         }
         progress.doneBefore += data.size();
         BuildProgressUpdate(&progress, 0);
+    }
+    // The archive ends with its end block and is the last thing in the file,
+    // so that a signature appended behind it is never taken for archive data.
+    chunk.clear();
+    AppendArchiveEnd(&chunk);
+    written += chunk.size();
+    if (std::fwrite(chunk.data(), 1, chunk.size(), out) != chunk.size()) {
+        BuildProgressClear(&progress);
+        return abandon("cannot write '" + partial + "' (disk full?)");
     }
     if (std::fclose(out) != 0) {
         std::remove(partial.c_str());
