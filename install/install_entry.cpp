@@ -8,6 +8,7 @@
 #include "frontend/setup_state.h"
 #include "platform/platform.h"
 #include "util/bounded_string.h"
+#include "util/file_names.h"
 
 namespace {
 
@@ -95,9 +96,12 @@ int InstallEntryCallback(char* nameBuffer, const uint8_t* data, uint32_t size, v
     if (language == kLanguageTicked && tag == MakeLanguageTag('D', 'E')) ++context->germanEntryCount;
 
     const char* fileName = nameBuffer + FileNameOffset(nameBuffer);
-    // A name that ends in a separator names no file: writing it would mean
-    // writing over the destination folder itself.
-    if (fileName[0] == 0) return Skip(nameBuffer);
+    // Only a plain file name may be joined to the destination: an empty one
+    // (the destination itself), "..", a drive or stream ("C:x", "a:b"), a
+    // device (CON, NUL.TXT) or one that Windows would change ("a.txt.")
+    // could write outside the folder or open a device. A sound archive never
+    // holds such names; one that does has such entries left out.
+    if (UnsafeFileNameReason(fileName) != nullptr) return Skip(nameBuffer);
     if (!Classify(context, fileName)) return Skip(nameBuffer);
 
     char target[MAX_PATH];

@@ -184,6 +184,27 @@ TEST_F(InstallEntryTest, ExistingTargetsAreReplacedUnlessTheyCannotBeRemoved) {
     }
 }
 
+// Names no sound archive holds: none of them may reach outside the
+// destination, open a device or write a file Windows would rename.
+TEST_F(InstallEntryTest, HostileNamesAreLeftOut) {
+    const char* hostile[] = {"..",           "Docs\\..",     "C:evil.txt", "readme.txt:stream", "CON",
+                             "nul.txt",      "sub\\COM1.log", "LPT9",       "trailing.",         "blank ",
+                             "a\\b\\.",      "what?.txt",    "pipe|name",  "tab\\"};
+    for (const char* name : hostile) {
+        char buffer[260];
+        std::strcpy(buffer, name);
+        EXPECT_EQ(InstallEntryCallback(buffer, nullptr, 0, &context), 0) << name;
+        EXPECT_EQ(buffer[0], 0) << name << " was not left out";
+    }
+    // Ordinary names in folders still go flat into the destination.
+    char ordinary[260] = "..\\..\\Windows\\evil.dll";
+    InstallEntryCallback(ordinary, nullptr, 0, &context);
+    EXPECT_EQ(std::string(ordinary), At("evil.dll"));
+    EXPECT_EQ(Install(Entries({"CON", "good.txt", "x:y"})), 0);
+    EXPECT_TRUE(Installed("good.txt"));
+    EXPECT_FALSE(PathPresent(root + "\\x"));
+}
+
 TEST_F(InstallEntryTest, ANameEndingInASeparatorIsNotWritten) {
     char name[260] = "Docs\\";
     EXPECT_EQ(InstallEntryCallback(name, nullptr, 0, &context), 0);

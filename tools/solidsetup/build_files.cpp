@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "platform/platform.h"
+#include "util/file_names.h"
 
 namespace fs = std::filesystem;
 
@@ -73,21 +74,6 @@ std::string FileNamePart(const std::string& name) {
     return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
-bool IsReservedDeviceName(const std::string& part) {
-    std::string stem = part.substr(0, part.find('.'));
-    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-    std::string upper;
-    for (char c : stem) upper += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-    static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-    for (const char* n : kNames) {
-        if (upper == n) return true;
-    }
-    if (upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
-        upper[3] >= '1' && upper[3] <= '9')
-        return true;
-    return false;
-}
-
 }  // namespace
 
 std::string CheckArchiveName(const std::string& name) {
@@ -118,7 +104,7 @@ std::string CheckArchiveName(const std::string& name) {
     for (const std::string& part : parts) {
         if (part.empty()) return "the name has an empty folder name";
         if (part.back() == ' ' || part.back() == '.') return "'" + part + "' ends with a blank or a full stop";
-        if (IsReservedDeviceName(part)) return "'" + part + "' is a reserved device name on Windows";
+        if (IsReservedDeviceName(part.c_str())) return "'" + part + "' is a reserved device name on Windows";
     }
     return std::string();
 }
