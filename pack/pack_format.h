@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 
+#include "unpack/slot_tables.h"
+
 enum : uint32_t {
     kSymRepeatLast = 256,      // repeat the last copy
     kSymRecentFirst = 257,     // 257..260: copy at the 1st..4th most recent distance
@@ -19,13 +21,14 @@ enum : uint32_t {
     kMaxCopyLength = 260,      // no single decoding step produces more
 };
 
-// Slot tables of the format: a slot's value is its base plus its extra bits.
-extern const uint8_t kLengthBase[28];
-extern const uint8_t kLengthBits[28];
-extern const uint32_t kDistanceBase[48];
-extern const uint8_t kDistanceBits[48];
-extern const uint8_t kShortBase[8];
-extern const uint8_t kShortBits[8];
+// Slot tables of the format, the decoder's own: a slot's value is its base
+// plus its extra bits.
+using slots::kDistanceBase;
+using slots::kDistanceBits;
+using slots::kLengthBase;
+using slots::kLengthBits;
+using slots::kShortBase;
+using slots::kShortBits;
 
 // Slot of a length value 0..255 (the length without its fixed offset).
 uint32_t LengthSlot(uint32_t value);
