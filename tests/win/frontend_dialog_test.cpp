@@ -114,7 +114,9 @@ TEST(WinMainRun, ProgramWithoutArchiveReportsABrokenFileAndCloses) {
     EXPECT_FALSE(IsWindow(gSeenDialog));
     char code[4] = "";
     DetectSystemLanguage(code);
-    if (std::strcmp(code, "US") == 0) EXPECT_EQ(gSeenMessage, "Broken file, please download again.");
+    if (std::strcmp(code, "US") == 0) {
+        EXPECT_EQ(gSeenMessage, "Broken file, please download again.");
+    }
     char path[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, path, sizeof path);
     EXPECT_EQ(gSeenMessageCaption, std::string(path + FileNameOffset(path)));
