@@ -4,7 +4,8 @@
 #   prepare: makes the template Wine prefix and the demo Setup.exe (once).
 #   others:  copies the template into a fresh prefix and runs the driver in it.
 set -euo pipefail
-scenario=$1 build=$2 driver=$3 tool=$4 stub=$5
+scenario=$1
+build=$(realpath "$2") driver=$(realpath "$3") tool=$(realpath "$4") stub=$(realpath "$5")
 here=$(cd "$(dirname "$0")" && pwd)
 e2e=$build/e2e
 wine=/usr/lib/wine/wine64
