@@ -20,7 +20,7 @@ if [ "$scenario" = prepare ]; then
   WINEPREFIX=$e2e/template /usr/lib/wine/wineserver -k 2>/dev/null || true
   test -s "$e2e/Setup.exe"
   # The same program signed with a throwaway self-signed certificate.
-  rm -f "$e2e/Signed.exe"
+  rm -f "$e2e/signed/Setup.exe"
   if command -v osslsigncode >/dev/null && command -v openssl >/dev/null; then
     openssl req -x509 -newkey rsa:2048 -keyout "$e2e/key.pem" -out "$e2e/cert.pem" -days 2 -nodes \
       -subj "/CN=solidsetup test publisher" >/dev/null 2>&1
