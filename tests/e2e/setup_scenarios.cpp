@@ -108,7 +108,11 @@ void CheckLink(const std::string& path, const std::string& target, const std::st
     if (!link.loaded) return;
     Check(lstrcmpiA(link.target.c_str(), target.c_str()) == 0, "  target " + link.target);
     Check(lstrcmpiA(link.workingFolder.c_str(), workingFolder.c_str()) == 0, "  working folder " + link.workingFolder);
-    Check(link.showCommand == SW_SHOW || link.showCommand == SW_SHOWNORMAL, "  show command " + std::to_string(link.showCommand));
+    // The link file's header holds the show command at offset 60 (Wine's
+    // GetShowCmd reads every value back as 1).
+    std::string bytes = ReadWholeFile(path);
+    int stored = bytes.size() >= 64 ? static_cast<unsigned char>(bytes[60]) : -1;
+    Check(stored == SW_SHOW, "  show command " + std::to_string(stored) + " (SW_SHOW)");
 }
 
 // Every file of the product folder (subfolders flattened) but the INF.
