@@ -2,6 +2,7 @@
 // look-ahead and an advance, read most significant bit first.
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include "archive/extraction_context.h"
 
 // Callers refill the input when inputPos is above these thresholds, which
@@ -36,4 +37,19 @@ inline uint32_t ReadBitsInline(ExtractionContext* context, uint32_t k) {
 // came from this entry has been consumed.
 inline bool InputExhausted(const ExtractionContext* context) {
     return context->inputDrained && context->inputPos >= context->inputValidEnd;
+}
+
+// Eight buffer bytes as one number, the first byte in the top bits.
+inline uint64_t LoadBigEndian64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    return __builtin_bswap64(v);
+#elif defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return v;
+#else
+    v = 0;
+    for (int i = 0; i < 8; ++i) v = (v << 8) | p[i];
+    return v;
+#endif
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "unpack/bit_input.h"
+#include "unpack/symbol_decode.h"
 #include "unpack/unpack.h"
 
 namespace {
@@ -54,16 +55,50 @@ void BuildDecodeTable(const uint8_t* lengths, DecodeTable* table, uint32_t count
         if (lengths[i] != 0) table->decodeNum[next[lengths[i] & 15]++] = i;
     }
     table->maxNum = count;
+    BuildQuickTable(table);
 }
 
-uint32_t DecodeSymbol(ExtractionContext* context, const DecodeTable* table) {
+uint32_t SymbolBySearch(const DecodeTable* table, uint32_t lookahead, uint32_t* codeLength) {
     // The lowest bit is cleared so that v stays below a bound limited to 0xFFFF.
-    uint32_t v = PeekBitsInline(context) & 0xFFFE;
+    uint32_t v = lookahead & 0xFFFE;
     uint32_t k = CodeLengthOf(table->decodeLen, v);
-    SkipBitsInline(context, k);
+    *codeLength = k;
     uint32_t index = table->decodePos[k] + ((v - table->decodeLen[k - 1]) >> (16 - k));
     if (index >= table->maxNum) index = 0;
     return table->decodeNum[index];
+}
+
+void BuildQuickTable(DecodeTable* table) {
+    // The bounds never decrease, so the look-aheads of each code length k
+    // form one run from decodeLen[k - 1] up to decodeLen[k]. Every bound of
+    // a length up to kQuickBits is a multiple of 1 << (16 - kQuickBits), or
+    // 0xFFFF (above every look-ahead once its lowest bit is cleared), so all
+    // look-aheads that share their first kQuickBits bits have the same code
+    // length and symbol when that length is kQuickBits or less.
+    const uint32_t kShift = 16 - kQuickBits;
+    const uint32_t kEntries = 1u << kQuickBits;
+    // Within the run of length k, each symbol position covers
+    // 1 << (kQuickBits - k) prefixes, starting at decodePos[k].
+    uint32_t prefix = 0;
+    for (uint32_t k = 1; k <= kQuickBits; ++k) {
+        const uint32_t bound = table->decodeLen[k];
+        const uint32_t end = bound >= 0xFFFF ? kEntries : bound >> kShift;
+        const uint32_t run = 1u << (kQuickBits - k);
+        for (uint32_t index = table->decodePos[k]; prefix < end; ++index) {
+            uint32_t symbol = table->decodeNum[index < table->maxNum ? index : 0];
+            uint16_t entry = static_cast<uint16_t>(symbol < (1u << 12) ? (symbol << 4) | k : 0);
+            for (uint32_t i = 0; i < run; ++i) table->quick[prefix + i] = entry;
+            prefix += run;
+        }
+    }
+    for (; prefix < kEntries; ++prefix) table->quick[prefix] = 0;
+}
+
+uint32_t DecodeSymbol(ExtractionContext* context, const DecodeTable* table) {
+    uint32_t k;
+    uint32_t symbol = SymbolAt(table, PeekBitsInline(context), &k);
+    SkipBitsInline(context, k);
+    return symbol;
 }
 
 void ReadCodeTables(ExtractionContext* context) {
