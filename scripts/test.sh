@@ -23,6 +23,9 @@ run_ctest fuzz
 # A fresh Wine prefix is made once before the tests share it.
 export WINEPREFIX="$PWD/build/win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES=winemenubuilder.exe=d
 scripts/wine-prefix.sh "$WINEPREFIX"
+# One wine server for the whole run: tests that start while a server of a
+# previous test is shutting down would otherwise fail to connect to it.
+/usr/lib/wine/wineserver -p
 SOLIDSETUP_PRIVATE_DISPLAY=1 scripts/with-display.sh bash -c "$(declare -f run_ctest); log='$log'; status=0; run_ctest win64; exit \$status" || status=1
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 
