@@ -2,6 +2,8 @@
 # Installs, only when missing, every Debian package that the builds, the tests
 # and the demonstration need. Needs root (apt-get) the first time; quick when
 # everything is there. Works on a fresh Debian 12 without i386 packages.
+# Extra packages named as arguments are installed too (the demo's screenshots
+# want imagemagick; the tests do not).
 set -euo pipefail
 
 packages=(
@@ -11,8 +13,9 @@ packages=(
   gzip xz-utils zstd                        # reference figures in the benchmarks
   clang-14 libclang-rt-14-dev               # the libFuzzer targets
   python3
-  imagemagick locales-all                   # screenshots; the German system language under Wine
+  locales-all                               # the German system language under Wine
   osslsigncode openssl                      # signing the setup program in the tests
+  "$@"
 )
 
 missing=()

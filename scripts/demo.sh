@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 interactive=0
 [ "${1:-}" = --interactive ] && interactive=1
 
-scripts/bootstrap.sh
+scripts/bootstrap.sh imagemagick
 scripts/build.sh native win32 win64
 tool=build/native/solidsetup
 demo=build/demo

@@ -5,8 +5,15 @@
 # virtual display. The i686 build is built only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Seconds each phase took, printed at the end.
+timings=()
+phase_start=$SECONDS
+end_phase() { timings+=("$1 $((SECONDS - phase_start)) s"); phase_start=$SECONDS; }
+
 scripts/bootstrap.sh
+end_phase bootstrap
 scripts/build.sh native native-asan fuzz win32 win64
+end_phase build
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
@@ -17,8 +24,11 @@ run_ctest() {
 }
 
 run_ctest native
+end_phase "test native"
 run_ctest native-asan
+end_phase "test native-asan"
 run_ctest fuzz
+end_phase "fuzz regression"
 
 # A fresh Wine prefix is made once before the tests share it.
 export WINEPREFIX="$PWD/build/win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES=winemenubuilder.exe=d
@@ -28,6 +38,7 @@ scripts/wine-prefix.sh "$WINEPREFIX"
 /usr/lib/wine/wineserver -p
 SOLIDSETUP_PRIVATE_DISPLAY=1 scripts/with-display.sh bash -c "$(declare -f run_ctest); log='$log'; status=0; run_ctest win64; exit \$status" || status=1
 /usr/lib/wine/wineserver -k 2>/dev/null || true
+end_phase "test win64 under Wine"
 
 passed=0 failed=0
 while read -r line; do
@@ -37,5 +48,6 @@ while read -r line; do
   fi
 done < "$log"
 echo
+printf 'time: %s\n' "${timings[@]}"
 echo "all presets: $passed passed, $failed failed"
 exit $status
