@@ -36,6 +36,10 @@ scripts/wine-prefix.sh "$WINEPREFIX"
 # One wine server for the whole run: tests that start while a server of a
 # previous test is shutting down would otherwise fail to connect to it.
 /usr/lib/wine/wineserver -p
+# The first program in a new server session starts Wine's own services, which
+# then live as long as the server. Started here, with nothing attached, they
+# cannot hold a test's output pipe open (CTest would wait for it to close).
+/usr/lib/wine/wine64 wineboot </dev/null >/dev/null 2>&1 || true
 SOLIDSETUP_PRIVATE_DISPLAY=1 scripts/with-display.sh bash -c "$(declare -f run_ctest); log='$log'; status=0; run_ctest win64; exit \$status" || status=1
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 end_phase "test win64 under Wine"
