@@ -8,6 +8,7 @@
 #include "frontend/setup_state.h"
 #include "platform/platform.h"
 #include "util/bounded_string.h"
+#include "util/entry_roles.h"
 #include "util/file_names.h"
 
 namespace {
@@ -18,25 +19,16 @@ const UINT kUntickedImage = 1;
 
 enum LanguageVerdict { kNotALanguageEntry, kLanguageUnticked, kLanguageTicked };
 
-bool EndsWithNoCase(const char* text, int length, const char* suffix) {
-    int suffixLength = static_cast<int>(std::strlen(suffix));
-    return length > suffixLength && CompareNoCase(text + length - suffixLength, suffix) == 0;
-}
-
 // Language files and their companions carry "_XX" right after the stem
 // (PROD_DE.LNG, PROD_DE.HLP): such an entry follows its row's tick in the
 // dialog's language list. Only the stem's length is compared, not its text.
 LanguageVerdict CheckLanguage(const InstallContext* context, const char* entryName, LanguageTag* tag) {
-    const char* rest = std::strchr(entryName, '\\');
-    rest = rest != nullptr ? rest + 1 : entryName;
     size_t stemLength = gSetupState ? std::strlen(gSetupState->fileStem) : 0;
-    if (std::strlen(rest) <= stemLength || rest[stemLength] != '_') return kNotALanguageEntry;
-
-    const char* part = rest + stemLength + 1;
-    const char* stop = std::strchr(part, '.');
-    size_t partLength = stop != nullptr ? static_cast<size_t>(stop - part) : std::strlen(part);
+    const char* part = nullptr;
+    size_t partLength = 0;
+    if (!EntryLanguagePart(entryName, stemLength, &part, &partLength)) return kNotALanguageEntry;
     HWND list = context->dialog ? GetDlgItem(context->dialog, kLanguageListId) : nullptr;
-    if (partLength >= 5 || list == nullptr) return kNotALanguageEntry;
+    if (list == nullptr) return kNotALanguageEntry;
 
     char code[5] = {};
     std::memcpy(code, part, partLength);
@@ -59,21 +51,26 @@ void RecordName(char* field, const char* fileName) {
 // Notes the entries that later steps name; false for an entry that is never
 // installed (the settings file).
 bool Classify(InstallContext* context, const char* fileName) {
-    int length = static_cast<int>(std::strlen(fileName));
-    if (CompareNoCase(fileName, "LICENSE.TXT") == 0) {
-        RecordName(context->licenseTextName, fileName);
-    } else if (CompareNoCase(fileName, "ORDER.HTM") == 0) {
-        RecordName(context->orderFormName, fileName);
-    } else if (CompareNoCase(fileName, "BESTELL.HTM") == 0) {
-        RecordName(context->germanOrderFormName, fileName);
-    } else if (CompareNoCase(fileName, "UnInst.exe") == 0) {
-        RecordName(context->uninstallerName, fileName);
-    } else if (EndsWithNoCase(fileName, length, ".INF")) {
-        return false;
-    } else if (EndsWithNoCase(fileName, length, ".EXE") && (fileName[0] == 'T' || fileName[0] == 't') &&
-               context->exeName[0] == 0) {
-        // The product's programs carry the TG prefix; the first one is the main program.
-        RecordName(context->exeName, fileName);
+    switch (InstalledRoleOf(fileName)) {
+        case InstalledRole::kLicenseText:
+            RecordName(context->licenseTextName, fileName);
+            break;
+        case InstalledRole::kOrderForm:
+            RecordName(context->orderFormName, fileName);
+            break;
+        case InstalledRole::kGermanOrderForm:
+            RecordName(context->germanOrderFormName, fileName);
+            break;
+        case InstalledRole::kUninstaller:
+            RecordName(context->uninstallerName, fileName);
+            break;
+        case InstalledRole::kSettings:
+            return false;
+        case InstalledRole::kProgramCandidate:
+            if (context->exeName[0] == 0) RecordName(context->exeName, fileName);
+            break;
+        case InstalledRole::kOther:
+            break;
     }
     return true;
 }

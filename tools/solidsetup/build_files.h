@@ -40,6 +40,6 @@ bool ApplyOrderList(const std::string& listText, std::vector<ProductFile>* files
 bool LeaveOutFile(const std::filesystem::path& path, std::vector<ProductFile>* files);
 
 // Refuses names that Windows would take for the same file (they differ only
-// in case); warns about files in different folders with the same file name,
-// which the setup program installs into one folder.
-bool CheckNameClashes(const std::vector<ProductFile>& files, std::vector<std::string>* warnings, std::string* error);
+// in case). Files in different folders with one file name are the install
+// plan's concern (they land in one folder).
+bool CheckNameClashes(const std::vector<ProductFile>& files, std::string* error);
