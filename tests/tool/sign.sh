@@ -36,7 +36,9 @@ done
 
 # A trailer that reads as a stored file header with a wrong checksum: behind
 # the end block it is ignored; without the end block it would be decoded.
-"$tool" build "$src/examples/demo" -o "$work/plain.rar" --stub none --quiet
+# The demo's texts, with a stand-in for its main program.
+cp -r "$src/examples/demo" "$work/demo" && echo stand-in >"$work/demo/TGDEMO.EXE"
+"$tool" build "$work/demo" -o "$work/plain.rar" --stub none --quiet
 python3 - "$work/plain.rar" "$work/trailer.rar" "$work/noend.rar" <<'PY'
 import struct, sys, zlib
 data = open(sys.argv[1], 'rb').read()

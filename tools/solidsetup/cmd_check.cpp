@@ -28,7 +28,7 @@ const char kCheckUsage[] =
     "  --order FILE   the order list that 'build' will be given\n"
     "  --strict       treat warnings as errors\n"
     "  --codepage N   the Windows code page of the names in the archive (default 1252)\n"
-    "  -q, --quiet    print only the problems\n"
+    "  -q, --quiet    print only the problems, not the plan\n"
     "  -v, --verbose  the same as the default\n";
 
 int RunCheck(int argc, char** argv) {
@@ -73,7 +73,8 @@ int RunCheck(int argc, char** argv) {
     findings.insert(findings.end(), plan.findings.begin(), plan.findings.end());
     if (parsed.verbosity > 0) PrintInstallPlan(plan, stdout);
     std::fflush(stdout);
-    int stopping = PrintFindings(kCommand, findings, HasOption(parsed, "strict"), parsed.verbosity == 0);
+    // Quiet leaves out the plan, never the findings: they are what check is for.
+    int stopping = PrintFindings(kCommand, findings, HasOption(parsed, "strict"), false);
     if (parsed.verbosity > 0) {
         size_t errors = 0;
         for (const Finding& f : findings) errors += f.error ? 1 : 0;

@@ -40,14 +40,19 @@ void WatchForInterruption(const std::string& path) {
     if (path.size() >= sizeof gInterruptedPath) return;
     std::memcpy(gInterruptedPath, path.c_str(), path.size() + 1);
     if (!gHandlersInstalled.exchange(true)) {
-        std::signal(SIGINT, RemoveOnSignal);
-        std::signal(SIGTERM, RemoveOnSignal);
+        const int signals[] = {
+            SIGINT, SIGTERM,
 #ifdef SIGHUP
-        std::signal(SIGHUP, RemoveOnSignal);
+            SIGHUP,
 #endif
 #ifdef SIGBREAK
-        std::signal(SIGBREAK, RemoveOnSignal);
+            SIGBREAK,
 #endif
+        };
+        for (int signalNumber : signals) {
+            // A signal the caller chose to ignore (nohup, a background job) stays ignored.
+            if (std::signal(signalNumber, RemoveOnSignal) == SIG_IGN) std::signal(signalNumber, SIG_IGN);
+        }
     }
 }
 

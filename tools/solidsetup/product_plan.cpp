@@ -106,6 +106,10 @@ void ReadSetting(const ProductFile& file, const Contents& contents, const char* 
             std::string("the setup reads '") + key + "' from inside a longer word here (its first occurrence)");
     }
     *value = field.data();
+    if (std::strcmp(key, "Exe") == 0) {
+        plan->exeSetting = file.name;
+        plan->exeLine = line;
+    }
     if (std::strcmp(whole.data(), field.data()) != 0) {
         bool isExe = std::strcmp(key, "Exe") == 0;
         Add(plan, isExe, file.name, line,
@@ -293,7 +297,7 @@ void CheckPlacement(InstallPlan* plan) {
         Add(plan, false, "INSTALL.INF", 0,
             "no main program ('Exe=' or a program named T*.EXE): no shortcuts are made");
     } else if (!exeFound) {
-        Add(plan, true, "INSTALL.INF", 0,
+        Add(plan, true, plan->exeSetting, plan->exeLine,
             "the main program '" + plan->exeName +
                 "' is not among the installed files: every shortcut would point to a missing file");
     }

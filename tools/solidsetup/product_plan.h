@@ -40,6 +40,8 @@ struct PlannedShortcut {
 
 struct InstallPlan {
     std::string title, version, group, productId, windowClass, exeName, fileStem;
+    std::string exeSetting;  // the settings file and line that name the main program, when one does
+    int exeLine = 0;
     std::string caption;  // the dialog's caption with the English texts
     std::string defaultDestination;
     std::vector<PlannedLanguage> languages;
