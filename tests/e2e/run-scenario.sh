@@ -67,7 +67,7 @@ fi
 compare_with_plan() {
   local plan=$out/plan.txt dest="$prefix/drive_c/Program Files/Demo Product" fails=0
   local programs="$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Demo Product"
-  $wine "$tool" check "$(winpath "$build/demo-product")" 2>&1 | tr -d '\r' >"$plan"
+  $wine "$tool" check "$(winepath "$build/demo-product")" 2>&1 | tr -d '\r' >"$plan"
   echo
   echo "Installed files and shortcuts against the plan of 'solidsetup check':"
   awk '/^Files /{on=1; next} on && /^$/{on=0} on && /^  [^-]/{sub(/^  /, ""); sub(/  \(.*\)$/, ""); print}' "$plan" |
