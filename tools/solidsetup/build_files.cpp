@@ -227,20 +227,6 @@ bool ApplyOrderList(const std::string& listText, std::vector<ProductFile>* files
     return true;
 }
 
-bool LeaveOutFile(const fs::path& path, std::vector<ProductFile>* files) {
-    std::error_code ec;
-    fs::path target = fs::weakly_canonical(path, ec);
-    if (ec) return false;
-    for (size_t i = 0; i < files->size(); ++i) {
-        fs::path candidate = fs::weakly_canonical((*files)[i].path, ec);
-        if (!ec && candidate == target) {
-            files->erase(files->begin() + static_cast<std::ptrdiff_t>(i));
-            return true;
-        }
-    }
-    return false;
-}
-
 bool CheckNameClashes(const std::vector<ProductFile>& files, std::string* error) {
     // Sorting copies by name ignoring case puts clashing names side by side.
     std::vector<const ProductFile*> byName;

@@ -27,7 +27,8 @@ const char kCheckUsage[] =
     "\n"
     "  --order FILE   the order list that 'build' will be given\n"
     "  --strict       treat warnings as errors\n"
-    "  --codepage N   the Windows code page of the names in the archive (default 1252)\n"
+    "  --codepage N   the Windows code page of the names in the archive (default\n"
+    "                 1252, on Windows the system's ANSI code page)\n"
     "  -q, --quiet    print only the problems, not the plan\n"
     "  -v, --verbose  the same as the default\n";
 

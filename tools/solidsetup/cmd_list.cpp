@@ -27,7 +27,8 @@ const char kListUsage[] =
     "(solid, encrypted, split-before, split-after, dir).\n"
     "\n"
     "  --json         one JSON object per entry and line, with the same fields\n"
-    "  --codepage N   the Windows code page of the names (default 1252)\n"
+    "  --codepage N   the Windows code page of the names (default 1252,\n"
+    "                 or the system's ANSI code page on Windows)\n"
     "  -q, --quiet    only the entry lines\n"
     "\n"
     "Control characters in names are shown as \\xHH.\n";

@@ -22,7 +22,8 @@ const char kTestUsage[] =
     "archive) and verifies its checksum, without writing anything. Prints one\n"
     "line per entry and a summary; exits with 0 only when every entry is fine.\n"
     "\n"
-    "  --codepage N   the Windows code page of the names (default 1252)\n"
+    "  --codepage N   the Windows code page of the names (default 1252,\n"
+    "                 or the system's ANSI code page on Windows)\n"
     "  -q, --quiet    print only what fails\n";
 
 struct TestRun {

@@ -13,7 +13,16 @@
 
 namespace {
 
-int gCodePage = kDefaultArchiveCodePage;
+// 0 until --codepage chooses one: then Windows' own ANSI code page, or 1252 elsewhere.
+int gCodePage = 0;
+
+int CodePage() {
+#ifdef _WIN32
+    return gCodePage != 0 ? gCodePage : static_cast<int>(GetACP());
+#else
+    return gCodePage != 0 ? gCodePage : kDefaultArchiveCodePage;
+#endif
+}
 
 #ifndef _WIN32
 
@@ -105,29 +114,29 @@ bool SetArchiveCodePage(int codePage) {
 }
 
 int ArchiveCodePage() {
-    return gCodePage;
+    return CodePage();
 }
 
 bool ArchiveNameToLocal(const std::string& stored, std::string* local) {
 #ifdef _WIN32
-    return Convert(static_cast<UINT>(gCodePage), GetACP(), stored, local);
+    return Convert(static_cast<UINT>(CodePage()), GetACP(), stored, local);
 #else
     if (IsAscii(stored)) {
         *local = stored;
         return true;
     }
-    return Convert(CodePageName(gCodePage), LocalEncoding(), stored, local);
+    return Convert(CodePageName(CodePage()), LocalEncoding(), stored, local);
 #endif
 }
 
 bool LocalNameToArchive(const std::string& local, std::string* stored) {
 #ifdef _WIN32
-    return Convert(GetACP(), static_cast<UINT>(gCodePage), local, stored);
+    return Convert(GetACP(), static_cast<UINT>(CodePage()), local, stored);
 #else
     if (IsAscii(local)) {
         *stored = local;
         return true;
     }
-    return Convert(LocalEncoding(), CodePageName(gCodePage), local, stored);
+    return Convert(LocalEncoding(), CodePageName(CodePage()), local, stored);
 #endif
 }
