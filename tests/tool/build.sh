@@ -167,7 +167,7 @@ flat=$work/flat
 mkdir -p "$flat/a" "$flat/b"
 echo 1 >"$flat/a/same.txt"
 echo 2 >"$flat/b/same.txt"
-run_tool build "$(winpath "$flat")" -o "$(winpath "$work/flat.rar")" --stub none >"$out" 2>&1
+run_tool build "$(winpath "$flat")" -o "$(winpath "$work/flat.rar")" --stub "$(winpath "$work/stub.exe")" >"$out" 2>&1
 check "same file name in two folders: refused, the later one would replace the earlier" \
   bash -c "[ $? -eq 1 ] && grep -q \"b.same.txt: error: installs as 'same.txt', as 'a.same.txt' does\" '$out' && [ ! -e '$work/flat.rar' ]"
 mkdir -p "$work/emptydir"

@@ -74,16 +74,22 @@ if [ $native -eq 1 ]; then
 fi
 
 # --- build applies the same checks --------------------------------------------------
+{ printf 'MZ'; head -c 4094 /dev/zero; } >"$work/stub.exe"
 reset; printf 'ID=MT\r\nExe=MISSING.EXE\r\n' >"$bad/INSTALL.INF"
-run_tool build "$(W "$bad")" -o "$(W "$work/bad.rar")" --stub none >"$out" 2>&1
+run_tool build "$(W "$bad")" -o "$(W "$work/bad.rar")" --stub "$(W "$work/stub.exe")" >"$out" 2>&1
 check "build stops at an error and writes nothing" \
   bash -c "[ $? -eq 1 ] && grep -q 'INSTALL.INF:2: error' '$out' && grep -q '1 error in the product; nothing was written' '$out' && [ ! -e '$work/bad.rar' ]"
 reset; printf 'Class=X\r\nID=TOOLONG\r\n' >"$bad/INSTALL.INF"
-run_tool build "$(W "$bad")" -o "$(W "$work/warn.rar")" --stub none >"$out" 2>&1
+run_tool build "$(W "$bad")" -o "$(W "$work/warn.rar")" --stub "$(W "$work/stub.exe")" >"$out" 2>&1
 check "build goes on after a warning, and prints it" bash -c "[ $? -eq 0 ] && grep -q 'warning:' '$out' && [ -s '$work/warn.rar' ]"
-run_tool build "$(W "$bad")" -o "$(W "$work/strict.rar")" --stub none --strict >"$out" 2>&1
+run_tool build "$(W "$bad")" -o "$(W "$work/strict.rar")" --stub "$(W "$work/stub.exe")" --strict >"$out" 2>&1
 check "build --strict stops at a warning" \
   bash -c "[ $? -eq 1 ] && grep -q -- '--strict counts warnings as errors' '$out' && [ ! -e '$work/strict.rar' ]"
+reset; printf 'ID=MT\r\nExe=MISSING.EXE\r\n' >"$bad/INSTALL.INF"
+run_tool build "$(W "$bad")" -o "$(W "$work/plain.rar")" --stub none >"$out" 2>&1
+check "build --stub none: the product's errors are warnings (a plain archive installs nothing)" \
+  bash -c "[ $? -eq 0 ] && grep -q 'INSTALL.INF:2: warning: .*(an error in a setup program)' '$out' && [ -s '$work/plain.rar' ]"
+reset; printf 'Class=X\r\nID=TOOLONG\r\n' >"$bad/INSTALL.INF"
 run_tool check --strict "$(W "$bad")" >"$out" 2>&1
 check "check --strict exits 1 on a warning" test $? -eq 1
 run_tool check -q "$(W "$bad")" >"$out" 2>&1

@@ -34,7 +34,8 @@ const char kBuildUsage[] =
     "\n"
     "Checks PRODUCT_DIR the way the setup will read it, packs every file below\n"
     "it into a solid archive and writes OUTPUT: the setup stub followed by the\n"
-    "archive. Errors in the product stop the build; warnings are printed.\n"
+    "archive. Errors in the product stop the build; warnings are printed (with\n"
+    "--stub none, errors are printed as warnings: a plain archive installs nothing).\n"
     "\n"
     "  -o, --output OUTPUT  the setup program to write (for example Setup.exe);\n"
     "                       it may be neither the stub nor a file of the product\n"
@@ -237,6 +238,15 @@ bool CheckProduct(const BuildOptions& options, const BuildInput& input, std::vec
         return false;
     }
     findings->insert(findings->end(), plan.findings.begin(), plan.findings.end());
+    if (options.stub == "none") {
+        // A plain archive installs nothing by itself (benchmarks and tests
+        // pack arbitrary folders): what would be wrong in a setup is shown
+        // as a warning, and --strict still stops the build.
+        for (Finding& finding : *findings) {
+            if (finding.error) finding.message += " (an error in a setup program)";
+            finding.error = false;
+        }
+    }
     if (options.verbosity >= 2) PrintInstallPlan(plan, stdout);
     int errors = PrintFindings(kCommand, *findings, options.strict, options.verbosity == 0);
     if (errors > 0) {
