@@ -554,6 +554,25 @@ void Silent(const Paths& paths) {
     }
     CheckNothingInstalled(kDefaultDestination);
 
+    std::printf("\nA bad argument without /S:\n");
+    Running usage;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::string line = quoted + " /BOGUS";
+    Check(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &usage.process) != 0,
+          "Setup.exe /BOGUS started");
+    MessageBoxSeen box = WaitForMessageBox(usage.process.dwProcessId, 30000);
+    Check(box.text.find("unknown argument") == 0 && box.text.find("/D=FOLDER") != std::string::npos,
+          "usage shown: " + box.text.substr(0, box.text.find('\n')));
+    CheckEqual(box.icon, "hand", "its icon");
+    CloseMessageBox(box);
+    DWORD code = 99;
+    bool ended = WaitForExit(usage.process.hProcess, 20000, &code);
+    Check(ended && code == 1, "exit code " + std::to_string(code) + " (1: usage)");
+    CloseHandle(usage.process.hProcess);
+    CloseHandle(usage.process.hThread);
+    CheckNothingInstalled(kDefaultDestination);
+
     std::printf("\nGerman only, no shortcuts:\n");
     const std::string german = "C:\\Demo German";
     run = RunWatched(quoted + " /S /NOICONS /LANG=DE /D=" + german);
@@ -633,6 +652,10 @@ void Uninstall(const Paths& paths) {
     CheckShortcuts(kDefaultDestination, true, quickLaunch);
     const std::string notes = std::string(kDefaultDestination) + "\\My notes.txt";
     { std::ofstream(notes) << "the user's own file\n"; }
+    // A file in use (opened without sharing its deletion) cannot go now.
+    const std::string busy = std::string(kDefaultDestination) + "\\README.TXT";
+    HANDLE held = CreateFileA(busy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    Check(held != INVALID_HANDLE_VALUE, "README.TXT held open, as by a viewer");
 
     std::string command = RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString");
     std::printf("\nRunning the uninstall entry's command: %s\n", command.c_str());
@@ -648,20 +671,27 @@ void Uninstall(const Paths& paths) {
     SaveScreenshot(ask.window, paths.output + "\\uninstall-en.bmp");
     ClickButton(ask.window, IDYES);
     MessageBoxSeen report = WaitForUninstallBox(ask.window, 60000);
-    CheckEqual(report.text, "Demo Product has been removed from this computer.", "report");
+    CheckEqual(report.text,
+               "Demo Product has been removed from this computer, except for the following.\n\n"
+               "In use now, removed when Windows restarts:\n" + busy + "\n",
+               "report names the file in use");
+    CheckEqual(report.icon, "exclamation", "its icon");
+    SaveScreenshot(report.window, paths.output + "\\uninstall-report-en.bmp");
     CloseMessageBox(report);
     DWORD code = 99;
     Check(WaitForExit(process.hProcess, 60000, &code), "uninstaller ended");
-    Check(code == 0, "exit code " + std::to_string(code));
+    Check(code == 3, "exit code " + std::to_string(code) + " (3: not everything removed now)");
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     Check(WaitUntilGone(std::string(kDefaultDestination) + "\\UnInst.exe", 20000), "the uninstaller removed itself");
     CheckUninstalled(kDefaultDestination);
     Check(Exists(notes), "the user's file stays, with its folder");
-    CheckEqual(std::to_string(ProductFiles(kDefaultDestination).size()), "1", "files left in the folder");
+    CheckEqual(std::to_string(ProductFiles(kDefaultDestination).size()), "2", "files left in the folder (the user's, the one in use)");
+    CloseHandle(held);
 
     std::printf("\nUnattended, both ways:\n");
     DeleteFileA(notes.c_str());
+    DeleteFileA(busy.c_str());  // what the restart would do
     Watched install = RunWatched("\"" + paths.setup + "\" /S");
     Check(install.ended && install.exitCode == 0, "Setup.exe /S: exit code " + std::to_string(install.exitCode));
     CheckRecords(kDefaultDestination);
