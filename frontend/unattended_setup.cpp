@@ -111,7 +111,8 @@ void CloseRunningProduct() {
 
 int RunUnattendedSetup() {
     LogInstallLine("Setup", gSetupState->selfPath);
-    static LanguageRows rows;
+    // Locals, not statics: zero-filled statics would be stored in the program file.
+    LanguageRows rows;
     rows.count = 0;
     AddRow(&rows, MakeLanguageTag('U', 'S'));
     AddRow(&rows, MakeLanguageTag('D', 'E'));
@@ -180,7 +181,7 @@ void ApplyCommandLineToDialog(HWND dialog) {
 }
 
 int ShowCommandLineUsage(const char* problem) {
-    static char text[1400];
+    char text[1400];
     CopyBounded(problem, text, sizeof text);
     AppendBounded(".\n\n", text, sizeof text);
     AppendBounded(kSetupUsage, text, sizeof text);

@@ -35,7 +35,7 @@ bool RunFromTemporaryCopy(const char* selfPath, bool silent, int* exitCode) {
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self, SYNCHRONIZE, TRUE, 0);
 
-    static char commandLine[MAX_PATH * 2 + 100];
+    char commandLine[MAX_PATH * 2 + 100];
     wsprintfA(commandLine, "\"%s\" %s%s%lx,%lx %s%s", copyPath, silent ? "/S " : "", kRelaySwitch,
               static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(self)),
               static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(writeEnd)), kStarterSwitch, selfPath);

@@ -114,7 +114,7 @@ int Ask(const UiStringTable* texts, const char* productName) {
 }
 
 void ShowReport(const UiStringTable* texts, const char* productName, const RemovalReport& report) {
-    static char text[5000];
+    char text[5000];
     char format[512], caption[64], heading[256];
     bool complete = report.leftCount == 0 && report.restartCount == 0;
     Text(texts, complete ? kRemovedText : kPartlyRemovedText, format, sizeof format);
@@ -158,7 +158,7 @@ int Uninstall(const Arguments& arguments, const char* selfPath, const UninstallD
         return kUninstallExitCancelled;
     }
 
-    static RemovalReport report;
+    RemovalReport report = {};
     const char* folder = arguments.folder;
     CloseRunningProduct(data.windowClass, kCloseProductWaitMs);
     RemoveInstalledFiles(folder, data, &report);
@@ -186,7 +186,8 @@ int Uninstall(const Arguments& arguments, const char* selfPath, const UninstallD
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     const UiStringTable* texts = SelectUninstallTexts();
-    static Arguments arguments;
+    // Locals, not statics: zero-filled statics would be stored in the program file.
+    Arguments arguments = {};
     if (!ParseArguments(commandLine, &arguments)) {
         if (!arguments.silent) {
             char usage[512], caption[64];
@@ -200,7 +201,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     char selfPath[MAX_PATH];
     DWORD length = GetModuleFileNameA(nullptr, selfPath, sizeof selfPath);
     if (length == 0 || length >= sizeof selfPath) return kUninstallExitIncomplete;
-    static UninstallData data;
+    UninstallData data = {};
     if (!ReadOwnData(selfPath, &data)) {
         // Not made by the builder (or damaged): it knows nothing to remove.
         if (!arguments.silent) MessageBoxA(nullptr, "This uninstaller carries no installation data.", nullptr, MB_ICONHAND);
