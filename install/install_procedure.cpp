@@ -7,6 +7,7 @@
 #include "frontend/ui_strings.h"
 #include "install/file_operations.h"
 #include "install/install_context.h"
+#include "install/install_log.h"
 #include "install/messages.h"
 #include "install/registry_records.h"
 #include "install/shortcuts.h"
@@ -137,6 +138,7 @@ int RunInstall(HWND dialog) {
                               IsTicked(dialog, kQuickLaunchBoxId)};
     bool passFailed = false;
     int result = PerformInstall(&context, choices, &passFailed);
+    LogInstallLine("Result", result == 0 ? "installed" : "failed, the dialog stays open");
     SetCursor(previousCursor);
     if (result != 0) {
         if (!passFailed) return result;  // the shell reported its own failure
