@@ -7,10 +7,9 @@ namespace {
 const int kCopyAttempts = 64;
 
 // "%TEMP%\UnInst-<process id>-<n>.exe" for the first n that is free.
-bool MakeCopy(const char* selfPath, char* copyPath, int size) {
-    char folder[MAX_PATH];
-    DWORD length = GetTempPathA(sizeof folder, folder);
-    if (length == 0 || length >= sizeof folder) return false;
+bool MakeCopy(const char* selfPath, char* folder, char* copyPath, int size) {
+    DWORD length = GetTempPathA(MAX_PATH, folder);
+    if (length == 0 || length >= MAX_PATH) return false;
     for (int n = 0; n < kCopyAttempts; ++n) {
         wsprintfA(copyPath, "%sUnInst-%lx-%x.exe", folder, GetCurrentProcessId(), n);
         if (lstrlenA(copyPath) >= size - 1) return false;
@@ -23,8 +22,9 @@ bool MakeCopy(const char* selfPath, char* copyPath, int size) {
 }  // namespace
 
 bool RunFromTemporaryCopy(const char* selfPath, bool silent, int* exitCode) {
+    char temporaryFolder[MAX_PATH];
     char copyPath[MAX_PATH];
-    if (!MakeCopy(selfPath, copyPath, sizeof copyPath)) return false;
+    if (!MakeCopy(selfPath, temporaryFolder, copyPath, sizeof copyPath)) return false;
 
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr, self = nullptr;
@@ -42,7 +42,10 @@ bool RunFromTemporaryCopy(const char* selfPath, bool silent, int* exitCode) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessA(copyPath, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+    // The copy works in the temporary folder: a current folder inside the
+    // installation (the shortcut's working folder) would keep it from going.
+    BOOL started = CreateProcessA(copyPath, commandLine, nullptr, nullptr, TRUE, 0, nullptr, temporaryFolder, &startup,
+                                  &process);
     CloseHandle(writeEnd);
     if (self != nullptr) CloseHandle(self);
     if (!started) {

@@ -504,13 +504,13 @@ BOOL CALLBACK CountProcessWindow(HWND window, LPARAM data) {
 
 // Runs a command line and watches, until the process ends, for any
 // top-level window it creates.
-Watched RunWatched(const std::string& commandLine, DWORD timeoutMs = 120000) {
+Watched RunWatched(const std::string& commandLine, const char* folder = nullptr, DWORD timeoutMs = 120000) {
     Watched watched;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     std::string line = commandLine;
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &process)) {
         Check(false, "start " + commandLine);
         return watched;
     }
@@ -695,7 +695,8 @@ void Uninstall(const Paths& paths) {
     Watched install = RunWatched("\"" + paths.setup + "\" /S");
     Check(install.ended && install.exitCode == 0, "Setup.exe /S: exit code " + std::to_string(install.exitCode));
     CheckRecords(kDefaultDestination);
-    Watched remove = RunWatched("\"" + std::string(kDefaultDestination) + "\\UnInst.exe\" /S");
+    // Started in the installation folder, as the "Uninstall" shortcut starts it.
+    Watched remove = RunWatched("\"" + std::string(kDefaultDestination) + "\\UnInst.exe\" /S", kDefaultDestination);
     Check(remove.ended && remove.exitCode == 0, "UnInst.exe /S: exit code " + std::to_string(remove.exitCode));
     Check(remove.windowsSeen == 0, "no window");
     Check(WaitUntilGone(kDefaultDestination, 20000), "the installation folder is gone");
