@@ -79,12 +79,9 @@ int UnattendedSurveyCallback(char* nameBuffer, const uint8_t* data, uint32_t siz
     return 0;
 }
 
+// Logs the result line, "CODE what", and returns the exit code (0 to 3).
 int Finish(int exitCode, const char* what) {
-    char line[400];
-    CopyBounded(exitCode == kSetupExitInstalled ? "0 " : exitCode == kSetupExitBadCommandLine ? "1 "
-                : exitCode == kSetupExitDamaged                                              ? "2 "
-                                                                                              : "3 ",
-                line, sizeof line);
+    char line[400] = {static_cast<char>('0' + exitCode), ' ', 0};
     AppendBounded(what, line, sizeof line);
     LogInstallLine("Result", line);
     return exitCode;
@@ -124,7 +121,8 @@ int RunUnattendedSetup() {
         for (int i = 0; i < gSetupCommandLine.languageCount; ++i) {
             const char* code = gSetupCommandLine.languages[i];
             bool offered = false;
-            for (int row = 0; row < rows.count; ++row) offered = offered || rows.rows[row].tag == MakeLanguageTag(code[0], code[1]);
+            LanguageTag tag = MakeLanguageTag(code[0], code[1]);
+            for (int row = 0; row < rows.count; ++row) offered = offered || rows.rows[row].tag == tag;
             if (!offered) {
                 char what[80] = "this setup does not offer the language ";
                 AppendBounded(code, what, sizeof what);
