@@ -4,8 +4,8 @@
 
 #include <cstring>
 
+#include "common/shell_folders.h"
 #include "frontend/language_list.h"
-#include "frontend/quick_launch.h"
 #include "frontend/setup_dialog.h"
 #include "frontend/setup_state.h"
 #include "util/bounded_string.h"

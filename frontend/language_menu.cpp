@@ -26,7 +26,7 @@ const UiStringTable* ActiveStrings() {
 }  // namespace
 
 const ListColumn LanguageColumns[] = {
-    {1010, -1, LVCFMT_LEFT},
+    {kLanguageListId, -1, LVCFMT_LEFT},
     {0, 0, 0},
 };
 

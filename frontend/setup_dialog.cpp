@@ -63,7 +63,7 @@ void InitSetupDialog(HWND dialog) {
     ShowDefaultDestination(dialog);
 
     if (result != 0) {
-        ShowUiMessage(dialog, 3001, gSetupState->selfPath, MB_ICONHAND);
+        ShowUiMessage(dialog, kBrokenFileTextId, gSetupState->selfPath, MB_ICONHAND);
         PostMessageA(dialog, WM_CLOSE, 0, 0);
     }
 }
