@@ -6,8 +6,8 @@
 
 #include "common/shell_folders.h"
 #include "frontend/language_list.h"
-#include "frontend/setup_dialog.h"
 #include "frontend/setup_state.h"
+#include "resources/setup_ids.h"
 #include "util/bounded_string.h"
 
 namespace {

@@ -2,9 +2,9 @@
 
 #include <commctrl.h>
 
-#include "frontend/setup_dialog.h"
 #include "frontend/setup_state.h"
 #include "frontend/ui_strings.h"
+#include "resources/setup_ids.h"
 
 namespace {
 
