@@ -37,13 +37,15 @@ bool ScanForMarker(FILE* stream) {
     if (buffer == nullptr) return false;
     size_t got = std::fread(buffer, 1, kScanWindow, stream);
     bool found = false;
-    for (size_t i = 0; i + 10 <= got; ++i) {
-        const void* hit = std::memchr(buffer + i, 0x52, got - i);
+    // The marker and the main header's HEAD_CRC and HEAD_TYPE.
+    const size_t kMarkerAndType = kMarkerSize + 3;
+    for (size_t i = 0; i + kMarkerAndType <= got; ++i) {
+        const void* hit = std::memchr(buffer + i, kMarker[0], got - i);
         if (hit == nullptr) break;
         i = static_cast<size_t>(static_cast<const uint8_t*>(hit) - buffer);
-        if (i + 10 > got) break;
-        if (IsMarkerAt(buffer + i) && buffer[i + 9] == kBlockMain) {
-            found = std::fseek(stream, static_cast<long>(7 + i), SEEK_SET) == 0;
+        if (i + kMarkerAndType > got) break;
+        if (IsMarkerAt(buffer + i) && buffer[i + kMarkerSize + 2] == kBlockMain) {
+            found = std::fseek(stream, static_cast<long>(kMarkerSize + i), SEEK_SET) == 0;
             break;
         }
     }
