@@ -10,10 +10,10 @@
 
 #include "archive/extract_archive.h"
 #include "pack/archive_writer.h"
-#include "pack/checksum.h"
 #include "tools/solidsetup/build_files.h"
 #include "tools/solidsetup/build_progress.h"
 #include "tools/solidsetup/build_stub.h"
+#include "tools/solidsetup/build_uninstaller.h"
 #include "tools/solidsetup/commands.h"
 #include "tools/solidsetup/display_text.h"
 #include "tools/solidsetup/exit_codes.h"
@@ -22,6 +22,7 @@
 #include "tools/solidsetup/product_check.h"
 #include "tools/solidsetup/tool_files.h"
 #include "tools/solidsetup/tool_options.h"
+#include "util/crc32.h"
 
 namespace fs = std::filesystem;
 
@@ -46,6 +47,9 @@ const char kBuildUsage[] =
     "  --order FILE         a list of archive names (one per line) packed first, in\n"
     "                       that order; the rest follow in the default order\n"
     "  --strict             treat the product's warnings as errors\n"
+    "  --no-uninstaller     add no uninstaller when PRODUCT_DIR holds no UnInst.exe\n"
+    "  --uninstaller FILE   the uninstaller program to add as UnInst.exe; default:\n"
+    "                       Uninstaller.exe next to this tool (or in the win32 build folder)\n"
     "  --codepage N         the Windows code page of the names in the archive\n"
     "                       (default 1252, on Windows the system's ANSI code page;\n"
     "                       the setup's system must use the same)\n"
@@ -72,6 +76,8 @@ struct BuildOptions {
     int level = kDefaultLevel;
     int verbosity = 1;
     bool strict = false;
+    bool uninstaller = true;         // add one when the product has none
+    std::string uninstallerProgram;  // empty: the default program
 };
 
 // What the build has gathered before it writes anything.
@@ -104,6 +110,7 @@ int ParseBuildOptions(int argc, char** argv, BuildOptions* options) {
     const std::vector<OptionSpec> specs = {
         {"output", 'o', true}, {"stub", 0, true},     {"order", 0, true},
         {"level", 0, true},    {"strict", 0, false},  {"codepage", 0, true},
+        {"no-uninstaller", 0, false}, {"uninstaller", 0, true},
     };
     if (!ParseArguments(kCommand, argc, argv, specs, &parsed)) return kExitUsage;
     if (parsed.help) {
@@ -114,6 +121,8 @@ int ParseBuildOptions(int argc, char** argv, BuildOptions* options) {
     options->productDir = parsed.operands[0];
     options->verbosity = parsed.verbosity;
     options->strict = HasOption(parsed, "strict");
+    options->uninstaller = !HasOption(parsed, "no-uninstaller");
+    if (const std::string* v = OptionValue(parsed, "uninstaller")) options->uninstallerProgram = *v;
     if (const std::string* v = OptionValue(parsed, "output")) options->output = *v;
     if (const std::string* v = OptionValue(parsed, "stub")) options->stub = *v;
     if (const std::string* v = OptionValue(parsed, "order")) options->orderFile = *v;
@@ -395,6 +404,31 @@ void PrintSummary(const BuildOptions& options, const BuildInput& input, const Wr
                 stubNote.c_str(), ratio, result.seconds);
 }
 
+// Removes a scratch file when the build ends, however it ends.
+struct RemoveOnExit {
+    std::string path;
+    ~RemoveOnExit() {
+        if (!path.empty()) std::remove(path.c_str());
+    }
+};
+
+// A setup program gets an uninstaller when the product has none; a plain archive is no setup.
+bool AddUninstaller(const BuildOptions& options, BuildInput* input, std::vector<Finding>* findings,
+                    RemoveOnExit* scratch) {
+    if (!options.uninstaller || options.stub == "none") return true;
+    scratch->path = options.output + ".uninst.partial";
+    std::vector<std::string> warnings;
+    std::string error;
+    if (!AddGeneratedUninstaller(options.uninstallerProgram, scratch->path, &input->files, &warnings, &error)) {
+        Fail(error);
+        return false;
+    }
+    for (const std::string& w : warnings) findings->push_back({false, "", 0, w});
+    input->totalIn = 0;
+    for (const ProductFile& f : input->files) input->totalIn += f.size;
+    return true;
+}
+
 int RunBuild(int argc, char** argv) {
     BuildOptions options;
     int status = ParseBuildOptions(argc, argv, &options);
@@ -404,6 +438,8 @@ int RunBuild(int argc, char** argv) {
     std::vector<Finding> findings;
     if (!CollectProduct(options, &input, &findings)) return kExitFailed;
     if (!CheckOutputPlace(options, input)) return kExitFailed;
+    RemoveOnExit scratch;
+    if (!AddUninstaller(options, &input, &findings, &scratch)) return kExitFailed;
     if (!CheckProduct(options, input, &findings)) return kExitFailed;
     if (!LoadStub(options, &input)) return kExitFailed;
 
