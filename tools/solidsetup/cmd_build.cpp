@@ -416,7 +416,8 @@ struct RemoveOnExit {
 bool AddUninstaller(const BuildOptions& options, BuildInput* input, std::vector<Finding>* findings,
                     RemoveOnExit* scratch) {
     if (!options.uninstaller || options.stub == "none") return true;
-    scratch->path = options.output + ".uninst.partial";
+    // A fresh name of this process's, created exclusively by the uninstaller's writer.
+    scratch->path = options.output + "." + std::to_string(CurrentProcessId()) + ".uninst.partial";
     std::vector<std::string> warnings;
     std::string error;
     if (!AddGeneratedUninstaller(options.uninstallerProgram, scratch->path, &input->files, &warnings, &error)) {

@@ -60,9 +60,25 @@ void StopWatching() {
     gInterruptedPath[0] = 0;
 }
 
-// Opens a new file exclusively: fails when anything (a file, a link, a
-// folder) already has the name; links are never followed.
-FILE* CreateExclusive(const std::string& path, bool* exists) {
+bool RemovePath(const std::string& path) {
+#ifdef _WIN32
+    return DeleteFileA(path.c_str()) != 0;
+#else
+    return unlink(path.c_str()) == 0;
+#endif
+}
+
+}  // namespace
+
+unsigned long CurrentProcessId() {
+#ifdef _WIN32
+    return GetCurrentProcessId();
+#else
+    return static_cast<unsigned long>(getpid());
+#endif
+}
+
+FILE* CreateExclusiveFile(const std::string& path, bool* exists) {
     *exists = false;
 #ifdef _WIN32
     // Sharing delete lets the interruption handler remove the file while it is open.
@@ -91,16 +107,6 @@ FILE* CreateExclusive(const std::string& path, bool* exists) {
 #endif
 }
 
-bool RemovePath(const std::string& path) {
-#ifdef _WIN32
-    return DeleteFileA(path.c_str()) != 0;
-#else
-    return unlink(path.c_str()) == 0;
-#endif
-}
-
-}  // namespace
-
 std::string CheckOutputTarget(const std::string& target) {
     switch (GetPathKind(target)) {
         case PathKind::kMissing:
@@ -123,18 +129,14 @@ std::string CheckOutputTarget(const std::string& target) {
 bool BeginOutput(const std::string& target, OutputFile* output, std::string* error) {
     output->target = target;
     output->stream = nullptr;
-#ifdef _WIN32
-    unsigned long id = GetCurrentProcessId();
-#else
-    unsigned long id = static_cast<unsigned long>(getpid());
-#endif
+    unsigned long id = CurrentProcessId();
     for (int attempt = 0; attempt < 100; ++attempt) {
         output->temp = target + "." + std::to_string(id) + (attempt ? "-" + std::to_string(attempt) : "") + ".partial";
         // Watched before it exists, so that no moment is left in which an
         // interruption would leave it behind.
         WatchForInterruption(output->temp);
         bool exists = false;
-        output->stream = CreateExclusive(output->temp, &exists);
+        output->stream = CreateExclusiveFile(output->temp, &exists);
         if (output->stream != nullptr) return true;
         StopWatching();
         if (!exists) {

@@ -16,6 +16,14 @@ struct OutputFile {
     FILE* stream = nullptr;
 };
 
+// This process's id: part of the temporary names, so that two builds never share one.
+unsigned long CurrentProcessId();
+
+// Opens a new file for writing and reading, exclusively: fails when anything
+// (a file, a link, a folder) already has the name, with *exists set; links
+// are never followed.
+FILE* CreateExclusiveFile(const std::string& path, bool* exists);
+
 // Empty when the target is missing or a regular file; otherwise why it cannot be replaced.
 std::string CheckOutputTarget(const std::string& target);
 // Creates the temporary file. False with the reason in error.
