@@ -55,7 +55,9 @@ TEST(Crc32, TakesThePathTheProcessorAllows) {
     const char* path = Crc32HasClmul() ? "carry-less" : "slicing";
     std::printf("CRC-32 path: %s, %zu-bit build\n", path, sizeof(void*) * 8);
     const char* expected = std::getenv("SOLIDSETUP_EXPECT_CRC_PATH");
-    if (expected != nullptr) EXPECT_STREQ(path, expected);
+    if (expected != nullptr) {
+        EXPECT_STREQ(path, expected);
+    }
 }
 
 TEST(Crc32, SplittingTheInputDoesNotChangeTheResult) {
