@@ -9,7 +9,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/solidsetup-build.XXXXXX")
 trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
 out=$work/out.txt
 native=1
-[ -n "${SOLIDSETUP_EMULATOR:-}" ] && native=0
+[ $windows_tool -eq 1 ] && native=0
 
 # --- a product folder -------------------------------------------------------
 prod=$work/prod
@@ -175,6 +175,20 @@ run_tool build "$(winpath "$work/emptydir")" -o "$(winpath "$work/emptyfolder.ra
 check "an empty product folder refused" bash -c "[ $? -eq 1 ] && grep -q 'no files' '$out'"
 run_tool build "$(winpath "$work/nope")" -o "$(winpath "$work/nope.rar")" --stub none >"$out" 2>&1
 check "a missing product folder refused" bash -c "[ $? -eq 1 ] && grep -q 'not a folder' '$out'"
+# A file dated after January 2038 (MS-DOS times reach 2107): packed with its
+# date and extracted with it, by 32-bit builds as well.
+dated=$work/dated
+mkdir -p "$dated"
+echo late >"$dated/late.txt"
+touch -d '2040-03-04 05:06:08' "$dated/late.txt"
+run_tool build "$(winpath "$dated")" -o "$(winpath "$work/dated.rar")" --stub none >"$out" 2>&1
+check "a file dated 2040 packed" test $? -eq 0
+run_tool list "$(winpath "$work/dated.rar")" >"$out" 2>&1
+check "its entry carries the date" grep -q '2040-03-04 05:06:08 .*late\.txt$' "$out"
+mkdir -p "$work/dated-x"
+run_tool extract "$(winpath "$work/dated.rar")" -d "$(winpath "$work/dated-x")" >"$out" 2>&1
+check "extracted with the date" test "$(date -r "$work/dated-x/late.txt" '+%F %T' 2>/dev/null)" = '2040-03-04 05:06:08'
+
 run_tool build "$(winpath "$prod")" --stub none >"$out" 2>&1
 check "no output named: exit 2, says what is missing" bash -c "[ $? -eq 2 ] && grep -q 'missing -o OUTPUT' '$out'"
 finish

@@ -6,6 +6,7 @@
 #endif
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
 #include <sstream>
 
@@ -31,15 +32,25 @@ bool IsReadOnly(const fs::path& path) {
 #endif
 }
 
-int64_t ModificationTime(const fs::path& path) {
+// The file's size and last-write time (seconds since 1970, UTC), from one
+// stat call with 64-bit fields. std::filesystem is not used for this: the
+// 32-bit Linux C++ library asks the system with a 32-bit time and fails on
+// files dated after January 2038.
+bool SizeAndModificationTime(const fs::path& path, uint64_t* size, int64_t* time, std::error_code* ec) {
 #ifdef _WIN32
     struct _stat64 st;
-    if (_wstat64(path.wstring().c_str(), &st) != 0) return 0;
+    int failed = _wstat64(path.wstring().c_str(), &st);
 #else
     struct stat st;
-    if (stat(path.c_str(), &st) != 0) return 0;
+    int failed = stat(path.c_str(), &st);
 #endif
-    return static_cast<int64_t>(st.st_mtime);
+    if (failed != 0) {
+        *ec = std::error_code(errno, std::generic_category());
+        return false;
+    }
+    *size = static_cast<uint64_t>(st.st_size);
+    *time = static_cast<int64_t>(st.st_mtime);
+    return true;
 }
 
 // One path component in the archive's code page, or false when a character
@@ -167,12 +178,12 @@ bool CollectProductFiles(const fs::path& folder, std::vector<ProductFile>* files
             *error = "'" + shown + "': " + problem;
             return false;
         }
-        file.size = entry.file_size(ec);
-        if (ec) {
+        int64_t modified = 0;
+        if (!SizeAndModificationTime(entry.path(), &file.size, &modified, &ec)) {
             *error = "cannot read '" + EscapeControls(entry.path().string()) + "': " + ec.message();
             return false;
         }
-        file.dosTime = UnixTimeToDosTime(ModificationTime(entry.path()));
+        file.dosTime = UnixTimeToDosTime(modified);
         file.attributes = kAttributeArchive;
         if (IsReadOnly(entry.path())) file.attributes |= kAttributeReadOnly;
         files->push_back(std::move(file));
