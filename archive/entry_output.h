@@ -29,5 +29,12 @@ void ByteBufferReset(ByteBuffer* buffer);
 // Returns 0 on success, 1 on failure (the contents are lost on a failed growth).
 int ByteBufferAppend(ByteBuffer* buffer, const void* bytes, uint32_t size);
 
+// Returns the bytes taken. A write to the output file that takes fewer bytes
+// than offered also records its reason in the context's outputError.
 int WriteEntryBytes(ExtractionContext* context, FILE* outputFile, const uint8_t* data, uint32_t size);
 int WriteUnpacked(ExtractionContext* context, const uint8_t* data, uint32_t size);
+// Flushes and closes an entry's output file. Returns 0 when every byte
+// written reached the file; otherwise the system's error number of the first
+// write, flush or close that failed (also kept in the context's outputError).
+// The file is closed in either case.
+int CloseEntryOutput(ExtractionContext* context, FILE* outputFile);

@@ -74,7 +74,7 @@ bool ProducedWholeEntry(const ExtractionContext* context, Decoding decoding) {
     return false;
 }
 
-int RunPass(ExtractionContext* context) {
+int RunPass(ExtractionContext* context, PassReport* report) {
     ByteBuffer buffer;
     ByteBufferInit(&buffer);
     char nameBuffer[kPathSize];
@@ -95,7 +95,18 @@ int RunPass(ExtractionContext* context) {
     std::fseek(context->archiveStream, static_cast<long>(context->mainHeader.HEAD_SIZE) - 13, SEEK_CUR);
 
     while (result == kExtractOk) {
-        if (ReadNextEntryBlock(context) == 0) break;
+        const int found = ReadNextEntryBlock(context);
+        if (found == kHeaderCutShort) {
+            // A header cut short by the end of the file: the setup was not
+            // downloaded whole, and what follows is missing.
+            result = kExtractChecksumFailed;
+            if (report != nullptr) {
+                report->cutShort = true;
+                report->cutShortAt = context->blockStart;
+            }
+            break;
+        }
+        if (found == 0) break;
         if (context->lastBlockType == kBlockSub) {
             std::fseek(context->archiveStream, context->nextBlock, SEEK_SET);
             continue;
@@ -158,6 +169,7 @@ int RunPass(ExtractionContext* context) {
         context->unpackedRemaining = header.UNP_SIZE;
         context->inputStream = context->archiveStream;
         context->outputFile = outputFile;
+        context->outputError = 0;
 
         Decoding decoding = Decoding::kNone;
         if (header.METHOD == kMethodStored) {
@@ -169,13 +181,18 @@ int RunPass(ExtractionContext* context) {
         }
         std::fseek(context->archiveStream, context->nextBlock, SEEK_SET);
 
+        // Every byte must have reached the file before the entry can count as
+        // verified: a failed write, flush or close is a short write.
+        const bool written = outputFile == nullptr || CloseEntryOutput(context, outputFile) == 0;
+        context->outputFile = nullptr;
         bool matched = true;
         if (action != 0) {
-            matched = context->runningChecksum == ~header.FILE_CRC && ProducedWholeEntry(context, decoding);
-            if (!matched) result = kExtractChecksumFailed;
+            matched = written && context->runningChecksum == ~header.FILE_CRC && ProducedWholeEntry(context, decoding);
+            if (!matched) {
+                result = kExtractChecksumFailed;
+                if (!written && report != nullptr) report->writeError = context->outputError;
+            }
         }
-        if (outputFile != nullptr) std::fclose(outputFile);
-        context->outputFile = nullptr;
 
         if (!matched) {
             if (toFile) DeleteFilePath(nameBuffer);
@@ -223,6 +240,12 @@ int CopyStoredEntry(ExtractionContext* context) {
 }
 
 int ExtractArchive(const char* archivePath, EntryCallback entryCallback, void* userData) {
+    return ExtractArchiveWithReport(archivePath, entryCallback, userData, nullptr);
+}
+
+int ExtractArchiveWithReport(const char* archivePath, EntryCallback entryCallback, void* userData,
+                             PassReport* report) {
+    if (report != nullptr) *report = PassReport();
     ExtractionContext* context = static_cast<ExtractionContext*>(AllocZeroed(sizeof(ExtractionContext)));
     if (context == nullptr) return kExtractNoContextMemory;
     context->archivePath = archivePath;
@@ -230,7 +253,7 @@ int ExtractArchive(const char* archivePath, EntryCallback entryCallback, void* u
     context->userData = userData;
     for (int i = 0; i < 4; ++i) context->channelTablePtrs[i] = &context->channelTables[i];
     BuildCrcTable(context);
-    int result = RunPass(context);
+    int result = RunPass(context, report);
     ReleaseBlock(&context);
     return result;
 }

@@ -3,6 +3,7 @@
 #include "tests/support/reference_engine.h"
 
 #define ExtractArchive ReferenceExtractArchive
+#define ExtractArchiveWithReport ReferenceExtractArchiveWithReport
 #define CopyStoredEntry ReferenceCopyStoredEntry
 #define UnpackEntry ReferenceUnpackEntry
 #include "archive/extract_archive.cpp"

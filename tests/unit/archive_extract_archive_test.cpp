@@ -2,6 +2,7 @@
 // protocol, files written, verified, timed and deleted.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -344,6 +345,58 @@ TEST_F(PassTest, EntryCutShortByTheEndOfTheFileFails) {
     std::string stored = StoredArchive({StoredEntry("big.bin", std::string(5000, 'b'))});
     EXPECT_EQ(Run(stored.substr(0, stored.size() - 4900)), 3);
     EXPECT_TRUE(script_.contents.empty());
+}
+
+// A pass over an archive cut inside a header (fixed part, name) or inside a
+// discarded entry's data: damage, never a quiet end with entries missing.
+TEST_F(PassTest, ArchiveCutInsideAHeaderOrDiscardedDataFails) {
+    const std::string head = MarkerBytes() + MainHeaderBytes() + EntryBytes(StoredEntry("a.txt", "alpha"));
+    const std::string second = EntryBytes(StoredEntry("second.txt", std::string(50, 's')));
+    for (size_t cut = 1; cut < second.size(); ++cut) {
+        script_ = Script();
+        script_.dir = dir_;
+        script_.defaultAnswer = "";  // discarded: its data is never verified
+        PassReport report;
+        std::string path = dir_ + "/archive.rar";
+        WriteFileBytes(path, head + second.substr(0, cut));
+        SCOPED_TRACE("cut " + std::to_string(cut));
+        EXPECT_EQ(ExtractArchiveWithReport(path.c_str(), ScriptCallback, &script_, &report), 3);
+        EXPECT_TRUE(report.cutShort);
+        EXPECT_EQ(report.cutShortAt, static_cast<int32_t>(head.size()));
+        EXPECT_EQ(script_.queries.size(), 1u);  // the cut entry is never offered
+    }
+    // Cut between two blocks: the archive ends there (only the tool warns).
+    EXPECT_EQ(Run(head), 0);
+}
+
+// A file that does not take every byte fails like a damaged entry, and the
+// report tells the system's reason. /dev/full takes writes into the C
+// library's buffer and fails when the buffer reaches it, at the latest when
+// the file is closed.
+TEST_F(PassTest, WriteThatFailsAtFlushOrCloseIsAShortWrite) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::create_symlink("/dev/full", Out("full.bin"), ec);
+    if (ec || !fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    script_.answers = {{"small.txt", "full.bin"}, {"after.txt", "after.txt"}};
+    PassReport report;
+    std::string path = dir_ + "/archive.rar";
+    WriteFileBytes(path, StoredArchive({StoredEntry("small.txt", "twelve bytes"), StoredEntry("after.txt", "x")}));
+    EXPECT_EQ(ExtractArchiveWithReport(path.c_str(), ScriptCallback, &script_, &report), 3);
+    EXPECT_EQ(report.writeError, ENOSPC);
+    EXPECT_FALSE(report.cutShort);
+    EXPECT_FALSE(FileExists(Out("after.txt")));  // no later entry was handled
+    EXPECT_FALSE(fs::is_symlink(Out("full.bin")));  // the failed file is deleted
+    EXPECT_TRUE(fs::exists("/dev/full"));
+
+    // A damaged entry reports no write error.
+    TestEntry bad = StoredEntry("small.txt", "twelve bytes");
+    bad.overrideCrc = true;
+    bad.crc = 1;
+    script_.answers.clear();
+    WriteFileBytes(path, StoredArchive({bad}));
+    EXPECT_EQ(ExtractArchiveWithReport(path.c_str(), ScriptCallback, &script_, &report), 3);
+    EXPECT_EQ(report.writeError, 0);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // solidsetup build: packs a product folder into a solid archive, appends it
 // to the setup stub, and checks the result by reading it back before it
 // replaces the output file.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -315,7 +316,7 @@ int RunBuild(int argc, char** argv) {
     uint64_t written = stub.size() + chunk.size();
     if ((!stub.empty() && std::fwrite(stub.data(), 1, stub.size(), out) != stub.size()) ||
         std::fwrite(chunk.data(), 1, chunk.size(), out) != chunk.size()) {
-        return abandon("cannot write '" + partial + "'");
+        return abandon("cannot write '" + partial + "': " + std::strerror(errno));
     }
     std::vector<Expected> expected;
     uint32_t storedCount = 0;
@@ -342,7 +343,7 @@ int RunBuild(int argc, char** argv) {
         }
         if (std::fwrite(chunk.data(), 1, chunk.size(), out) != chunk.size()) {
             BuildProgressClear(&progress);
-            return abandon("cannot write '" + partial + "' (disk full?)");
+            return abandon("cannot write '" + partial + "': " + std::strerror(errno));
         }
         progress.doneBefore += data.size();
         BuildProgressUpdate(&progress, 0);
@@ -354,12 +355,13 @@ int RunBuild(int argc, char** argv) {
     written += chunk.size();
     if (std::fwrite(chunk.data(), 1, chunk.size(), out) != chunk.size()) {
         BuildProgressClear(&progress);
-        return abandon("cannot write '" + partial + "' (disk full?)");
+        return abandon("cannot write '" + partial + "': " + std::strerror(errno));
     }
     if (std::fclose(out) != 0) {
+        const int reason = errno;
         std::remove(partial.c_str());
         BuildProgressClear(&progress);
-        Fail("cannot write '" + partial + "'");
+        Fail("cannot write '" + partial + "': " + std::strerror(reason));
         return 1;
     }
     BuildProgressClear(&progress);

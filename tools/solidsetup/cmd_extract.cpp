@@ -208,8 +208,10 @@ int RunExtractCommand(int argc, char** argv) {
         return 1;
     }
 
-    int result = ExtractArchive(x.options.archive, ExtractCallback, &x);
-    if (result == kExtractOk) {
+    PassReport report;
+    int result = ExtractArchiveWithReport(x.options.archive, ExtractCallback, &x, &report);
+    // The entry before a header cut short was verified: it is kept.
+    if (result == kExtractOk || report.cutShort) {
         PlacePending(&x);
     } else if (!x.pendingTemp.empty()) {
         // The entry in progress failed; the pass removed a file that failed its
@@ -219,7 +221,17 @@ int RunExtractCommand(int argc, char** argv) {
     std::fflush(stdout);
 
     int status = 0;
-    if (result == kExtractChecksumFailed) {
+    if (result == kExtractChecksumFailed && report.cutShort) {
+        std::fprintf(stderr,
+                     "solidsetup: '%s' is cut short: the block at offset %ld runs past the end of the file "
+                     "(an incomplete download?); the rest of the archive is missing\n",
+                     x.options.archive, static_cast<long>(report.cutShortAt));
+        status = 1;
+    } else if (result == kExtractChecksumFailed && report.writeError != 0) {
+        Warn(x.lastName, "cannot write '" + x.pendingTarget + "': " + std::strerror(report.writeError) +
+                             "; nothing was written for it and later entries were not extracted");
+        status = 1;
+    } else if (result == kExtractChecksumFailed) {
         std::vector<EntryNote> notes;
         ReadEntryNotes(x.options.archive, &notes);
         const EntryNote* note = x.queries > 0 ? QueriedEntryNote(notes, static_cast<size_t>(x.queries - 1)) : nullptr;

@@ -6,6 +6,7 @@
 #include "archive/extraction_context.h"
 #include "archive/header_reader.h"
 #include "platform/platform.h"
+#include "tools/solidsetup/block_check.h"
 #include "tools/solidsetup/commands.h"
 
 namespace {
@@ -68,7 +69,8 @@ int ListArchive(const char* path) {
         // Skip whatever the main header holds beyond its fixed part.
         std::fseek(context->archiveStream, context->mainHeader.HEAD_SIZE - 13, SEEK_CUR);
         unsigned entries = 0;
-        while (ReadNextEntryBlock(context) > 0) {
+        int found = 0;
+        while ((found = ReadNextEntryBlock(context)) > 0) {
             if (context->lastBlockType == kBlockSub) {
                 std::printf("%10s %10s %6s %3s %4s %8s %-19s %8s  %-14s (sub-block)\n", "", "", "", "", "", "", "", "",
                             "");
@@ -85,6 +87,14 @@ int ListArchive(const char* path) {
             std::fseek(context->archiveStream, context->nextBlock, SEEK_SET);
         }
         std::printf("%u %s\n", entries, entries == 1 ? "entry" : "entries");
+        std::fflush(stdout);
+        if (found == kHeaderCutShort) {
+            std::fprintf(stderr, "solidsetup: '%s' is cut short: the block at offset %ld runs past the end of the file\n",
+                         path, static_cast<long>(context->blockStart));
+            status = 1;
+        } else if (ReportBlockCheck(CheckArchiveBlocks(path), path)) {
+            status = 1;
+        }
     }
     if (context->archiveStream != nullptr) std::fclose(context->archiveStream);
     ReleaseBlock(&context);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "archive/extract_archive.h"
+#include "tools/solidsetup/block_check.h"
 #include "tools/solidsetup/commands.h"
 #include "tools/solidsetup/entry_notes.h"
 
@@ -15,7 +16,9 @@ const char kTestUsage[] =
     "\n"
     "Decodes every entry of the archive in FILE (a setup program or a plain\n"
     "archive) and verifies its checksum, without writing anything. Prints one\n"
-    "line per entry and a summary; exits with 0 only when every entry is fine.\n";
+    "line per entry and a summary; exits with 0 only when every entry is fine\n"
+    "and every block header matches its checksum. An archive without an\n"
+    "end-of-archive block (perhaps cut short) gets a warning.\n";
 
 struct TestRun {
     std::vector<std::string> queried;
@@ -52,8 +55,18 @@ int RunTestCommand(int argc, char** argv) {
     }
     const char* path = argv[0];
     TestRun run;
-    int result = ExtractArchive(path, TestCallback, &run);
+    PassReport report;
+    int result = ExtractArchiveWithReport(path, TestCallback, &run, &report);
     std::fflush(stdout);
+    if (result == kExtractChecksumFailed && report.cutShort) {
+        std::fprintf(stderr,
+                     "solidsetup: '%s' is cut short: the block at offset %ld runs past the end of the file "
+                     "(an incomplete download?)\n",
+                     path, static_cast<long>(report.cutShortAt));
+        std::fprintf(stderr, "solidsetup: %d entr%s verified before it; the rest of the archive is missing\n",
+                     run.verified, run.verified == 1 ? "y" : "ies");
+        return 1;
+    }
     if (result == kExtractChecksumFailed && !run.queried.empty()) {
         std::vector<EntryNote> notes;
         ReadEntryNotes(path, &notes);
@@ -69,6 +82,8 @@ int RunTestCommand(int argc, char** argv) {
         std::fprintf(stderr, "solidsetup: %s\n", DescribePassResult(result, path).c_str());
         return 1;
     }
+    // The setup's reader ignores header checksums; the tool does not.
+    if (ReportBlockCheck(CheckArchiveBlocks(path), path)) return 1;
     std::printf("All %d entr%s OK (%llu bytes)\n", run.verified, run.verified == 1 ? "y" : "ies",
                 static_cast<unsigned long long>(run.verifiedBytes));
     return 0;
