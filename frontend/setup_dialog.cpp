@@ -19,6 +19,8 @@
 namespace {
 
 const DWORD kLanguageListStyles = LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP;  // 0x424
+// Pause before a window that outlived WM_DESTROY is asked again.
+const DWORD kCloseRetryPauseMs = 75;
 
 }  // namespace
 
@@ -32,13 +34,21 @@ void CentreOnDesktop(HWND window) {
 }
 
 // Closes every running copy of the product: their main windows are sent
-// WM_DESTROY until none of the product's window class is left.
-DWORD WINAPI CloseRunningProductThread(LPVOID) {
-    for (;;) {
-        HWND window = FindWindowA(gSetupState->windowClass, nullptr);
-        if (window == nullptr) return 0;
+// WM_DESTROY until none of the product's window class is left. The thread
+// owns its copy of the class name (the setup state may be gone before it
+// ends), and a window that outlives WM_DESTROY is asked again only after a
+// pause, so it does not keep a processor busy while the user fills in the
+// dialog.
+DWORD WINAPI CloseRunningProductThread(LPVOID parameter) {
+    char* windowClass = static_cast<char*>(parameter);
+    for (int round = 0;; ++round) {
+        HWND window = FindWindowA(windowClass, nullptr);
+        if (window == nullptr) break;
+        if (round > 0) Sleep(kCloseRetryPauseMs);
         SendMessageA(window, WM_DESTROY, 0, 0);
     }
+    HeapFree(GetProcessHeap(), 0, windowClass);
+    return 0;
 }
 
 void InitSetupDialog(HWND dialog) {
@@ -57,8 +67,16 @@ void InitSetupDialog(HWND dialog) {
 
     if (gSetupState->windowClass[0] == 0) CopyBounded(gSetupState->group, gSetupState->windowClass, 32);
     if (gSetupState->windowClass[0] != 0) {
-        HANDLE thread = CreateThread(nullptr, 0, CloseRunningProductThread, nullptr, 0, nullptr);
-        if (thread != nullptr) CloseHandle(thread);  // never waited for
+        char* windowClass = static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, 32));
+        if (windowClass != nullptr) {
+            CopyBounded(gSetupState->windowClass, windowClass, 32);
+            HANDLE thread = CreateThread(nullptr, 0, CloseRunningProductThread, windowClass, 0, nullptr);
+            if (thread != nullptr) {
+                CloseHandle(thread);  // never waited for
+            } else {
+                HeapFree(GetProcessHeap(), 0, windowClass);
+            }
+        }
     }
     ShowDefaultDestination(dialog);
 

@@ -4,10 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
 #include "platform/platform.h"
+#include "platform/output_name.h"
 
 namespace {
 
@@ -69,6 +72,10 @@ FILE* OpenArchiveForReading(const char* path) {
 }
 
 FILE* CreateOutputFile(const char* path) {
+    if (IsUncreatableFileName(path)) {
+        errno = EINVAL;
+        return nullptr;
+    }
     return std::fopen(path, "w+b");
 }
 

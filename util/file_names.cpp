@@ -58,3 +58,16 @@ const char* UnsafeFileNameReason(const char* name) {
     if (IsReservedDeviceName(name)) return "it is a reserved device name";
     return nullptr;
 }
+
+bool IsEscapingFileName(const char* name) {
+    if (name == nullptr || name[0] == 0) return true;
+    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) return true;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p != 0; ++p) {
+        if (IsLeadByte(*p) && p[1] != 0) {
+            ++p;
+        } else if (*p == ':' || *p == '\\' || *p == '/') {
+            return true;
+        }
+    }
+    return IsReservedDeviceName(name);
+}

@@ -11,3 +11,7 @@ bool IsReservedDeviceName(const char* name);
 // Null when name (one component, no separators) is safe to create as it
 // stands; otherwise why it is not. Double-byte characters are kept whole.
 const char* UnsafeFileNameReason(const char* name);
+// True when name (one component) would reach outside its folder or open a
+// device: empty, "." or "..", a colon (drive or stream), a separator, or a
+// reserved device name. Names that are merely invalid are not included.
+bool IsEscapingFileName(const char* name);

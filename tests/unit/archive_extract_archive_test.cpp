@@ -399,4 +399,20 @@ TEST_F(PassTest, WriteThatFailsAtFlushOrCloseIsAShortWrite) {
     EXPECT_EQ(report.writeError, 0);
 }
 
+// Names Windows cannot hold as they stand are not created (a trailing dot
+// would be dropped and another file written): the pass reports -5.
+TEST_F(PassTest, NamesWindowsCannotHoldAreNotCreated) {
+    for (const char* name : {"trailing.", "blank ", "star*.txt", "pipe|x", "what?"}) {
+        script_.answers = {{"a.txt", name}};
+        EXPECT_EQ(Run(StoredArchive({StoredEntry("a.txt", "alpha")})), -5) << name;
+        EXPECT_FALSE(FileExists(Out(name))) << name;
+    }
+    // Under code page 932 the trail byte 0x7C of a character is no pipe.
+    SetAnsiCodePageForTests(932);
+    script_.answers = {{"a.txt", "\x83\x7C.txt"}};
+    EXPECT_EQ(Run(StoredArchive({StoredEntry("a.txt", "alpha")})), 0);
+    SetAnsiCodePageForTests(1252);
+    EXPECT_TRUE(FileExists(Out("\x83\x7C.txt")));
+}
+
 }  // namespace
