@@ -19,4 +19,7 @@ enum : int {
 INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void InitSetupDialog(HWND dialog);
 void CentreOnDesktop(HWND window);
-DWORD WINAPI CloseRunningProductThread(LPVOID);
+// Sends WM_DESTROY to the product's windows until none is left. The
+// parameter is the window class name in a 32-byte block from the process heap,
+// which the thread owns and frees.
+DWORD WINAPI CloseRunningProductThread(LPVOID windowClass);

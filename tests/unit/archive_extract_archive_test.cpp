@@ -3,10 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <ctime>
 #include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "archive/extract_archive.h"
 #include "platform/platform.h"
@@ -414,5 +420,37 @@ TEST_F(PassTest, NamesWindowsCannotHoldAreNotCreated) {
     SetAnsiCodePageForTests(1252);
     EXPECT_TRUE(FileExists(Out("\x83\x7C.txt")));
 }
+
+#ifndef _WIN32
+// The entry's time is local time wherever the system is: the written file
+// carries the same wall-clock time, so a different instant east and west of
+// UTC. The expectations are fixed instants, not the conversion under test.
+TEST_F(PassTest, WrittenTimeIsLocalTimeInEveryTimeZone) {
+    const char* saved = std::getenv("TZ");
+    const std::string savedZone = saved != nullptr ? saved : "";
+    struct Zone {
+        const char* tz;
+        int64_t instant;  // 2020-06-15 12:30:40 local time as seconds since 1970 UTC
+    } zones[] = {{"UTC0", 1592224240}, {"JST-9", 1592191840}, {"EST5EDT,M3.2.0,M11.1.0", 1592238640}};
+    for (const Zone& zone : zones) {
+        setenv("TZ", zone.tz, 1);
+        tzset();
+        script_.answers = {{"one.txt", "one"}};
+        script_.defaultAnswer = "";
+        ASSERT_EQ(Run(StoredArchive({StoredEntry("one.txt", "1")})), 0);
+        struct stat st;
+        ASSERT_EQ(stat(Out("one").c_str(), &st), 0);
+        EXPECT_EQ(static_cast<int64_t>(st.st_mtime), zone.instant) << zone.tz;
+        EXPECT_EQ(DosTimeToUnixTime(kTestDosTime), zone.instant) << zone.tz;
+        EXPECT_EQ(UnixTimeToDosTime(zone.instant), kTestDosTime) << zone.tz;
+    }
+    if (saved != nullptr) {
+        setenv("TZ", savedZone.c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
+}
+#endif
 
 }  // namespace
