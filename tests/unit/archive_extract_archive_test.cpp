@@ -413,12 +413,14 @@ TEST_F(PassTest, NamesWindowsCannotHoldAreNotCreated) {
         EXPECT_EQ(Run(StoredArchive({StoredEntry("a.txt", "alpha")})), -5) << name;
         EXPECT_FALSE(FileExists(Out(name))) << name;
     }
+#ifndef _WIN32
     // Under code page 932 the trail byte 0x7C of a character is no pipe.
     SetAnsiCodePageForTests(932);
     script_.answers = {{"a.txt", "\x83\x7C.txt"}};
     EXPECT_EQ(Run(StoredArchive({StoredEntry("a.txt", "alpha")})), 0);
     SetAnsiCodePageForTests(1252);
     EXPECT_TRUE(FileExists(Out("\x83\x7C.txt")));
+#endif
 }
 
 #ifndef _WIN32
