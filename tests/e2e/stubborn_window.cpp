@@ -1,5 +1,6 @@
 // A stand-in for a product whose main window does not close at once: it
 // ignores WM_DESTROY for its first few seconds, then closes for good.
+// Its exit code is the number of WM_DESTROY messages it received.
 // usage: stubborn_window [WINDOW_CLASS [SECONDS]]
 #include <windows.h>
 
@@ -9,9 +10,11 @@ namespace {
 
 DWORD gStart = 0;
 DWORD gHoldMs = 3000;
+int gDestroyCount = 0;
 
 LRESULT CALLBACK StubbornProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_DESTROY) {
+        ++gDestroyCount;
         if (GetTickCount() - gStart < gHoldMs) return 0;  // not yet
         PostQuitMessage(0);
         return 0;
@@ -39,5 +42,5 @@ int main(int argc, char** argv) {
         DispatchMessageA(&msg);
     }
     DestroyWindow(window);
-    return 0;
+    return gDestroyCount;
 }
