@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "util/bounded_string.h"
 
 namespace {
 
@@ -70,4 +71,17 @@ bool IsEscapingFileName(const char* name) {
         }
     }
     return IsReservedDeviceName(name);
+}
+
+const char* InstalledFileName(const char* entryName) {
+    if (entryName == nullptr) return nullptr;
+    const char* fileName = entryName + FileNameOffset(entryName);
+    // Names that would leave the folder or open a device are never
+    // installed; names that are merely invalid reach the file creation,
+    // which fails visibly.
+    if (IsEscapingFileName(fileName)) return nullptr;
+    size_t length = std::strlen(fileName);
+    // The installation settings are read by the setup, never installed.
+    if (length > 4 && CompareNoCase(fileName + length - 4, ".INF") == 0) return nullptr;
+    return fileName;
 }

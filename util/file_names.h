@@ -15,3 +15,9 @@ const char* UnsafeFileNameReason(const char* name);
 // device: empty, "." or "..", a colon (drive or stream), a separator, or a
 // reserved device name. Names that are merely invalid are not included.
 bool IsEscapingFileName(const char* name);
+// The name under which the setup installs an archive entry: the entry's
+// file-name part (folders inside the archive are not reproduced), or null
+// when the setup never installs the entry (a settings file "*.INF", or a
+// name that is not safe to create). The setup and the uninstaller's list
+// of installed files both come from here.
+const char* InstalledFileName(const char* entryName);

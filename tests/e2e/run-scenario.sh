@@ -17,6 +17,14 @@ if [ "$scenario" = prepare ]; then
   "$here/../../scripts/wine-prefix.sh" "$e2e/template"
   WINEPREFIX=$e2e/template $wine "$tool" build "$(winepath "$build/demo-product")" \
     -o "$(winepath "$e2e/Setup.exe")" --stub "$(winepath "$stub")" | tr -d '\r'
+  # The demo product without its own uninstaller: the builder adds ours.
+  rm -rf "$e2e/product-generated" "$e2e/generated"
+  mkdir -p "$e2e/generated"
+  cp -r "$build/demo-product" "$e2e/product-generated"
+  rm -f "$e2e/product-generated/UnInst.exe"
+  WINEPREFIX=$e2e/template $wine "$tool" build "$(winepath "$e2e/product-generated")" \
+    -o "$(winepath "$e2e/generated/Setup.exe")" --stub "$(winepath "$stub")" \
+    --uninstaller "$(winepath "$build/Uninstaller.exe")" | tr -d '\r'
   # A product whose group name is Japanese ("ソフト表", in code page 932 the
   # trail bytes of two of its characters are the backslash's value).
   rm -rf "$e2e/japanese-product"
@@ -28,6 +36,7 @@ if [ "$scenario" = prepare ]; then
     -o "$(winepath "$e2e/japanese/Setup.exe")" --stub "$(winepath "$stub")" | tr -d '\r'
   WINEPREFIX=$e2e/template /usr/lib/wine/wineserver -k 2>/dev/null || true
   test -s "$e2e/Setup.exe"
+  test -s "$e2e/generated/Setup.exe"
   test -s "$e2e/japanese/Setup.exe"
   # The same program signed with a throwaway self-signed certificate.
   rm -f "$e2e/signed/Setup.exe"
@@ -86,6 +95,9 @@ if [ "$scenario" = disk-full ]; then
   mount -t tmpfs -o size=96k tmpfs "$disk" || { echo "cannot mount a tmpfs (not root?)"; exit 1; }
   trap 'umount "$disk" 2>/dev/null || umount -l "$disk" 2>/dev/null || true' EXIT
   ln -sfn "$disk" "$prefix/dosdevices/r:"
+fi
+if [ "$scenario" = uninstall ]; then
+  setup=$e2e/generated/Setup.exe
 fi
 status=0
 "$here/../../scripts/with-display.sh" "$wine" "$driver" "$driven" "$(winepath "$setup")" \
