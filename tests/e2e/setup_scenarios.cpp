@@ -701,6 +701,8 @@ void StubbornProduct(const Paths& paths) {
     CloseMessageBox(box);
     Finish(run, "after the success message");
     CheckInstalledFiles(paths, kDefaultDestination, {});
+}
+
 // ---- unattended installation and the generated uninstaller ----------------
 
 struct Watched {
