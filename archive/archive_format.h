@@ -30,6 +30,7 @@ enum : uint16_t {
     kFileFlagContinuedFromPrevious = 0x0001,  // file: continued from the previous volume
     kFileFlagContinuesInNext = 0x0002,      // file: continues in the next volume
     kFileFlagEncrypted = 0x0004,            // file: the data is encrypted
+    kFileFlagComment = 0x0008,              // file: a comment is stored inside the header
     kFileFlagSolid = 0x0010,                // file: continues the dictionary of the entries before
     kFileFlagDictionaryMask = 0x00E0,       // file: dictionary size bits; all set marks a directory
     kFileFlagDictionary1M = 0x0080,         // file: dictionary of 1 MB

@@ -1,5 +1,6 @@
 #include "archive/entry_output.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -12,7 +13,12 @@ const uint32_t kMinimumGrowth = 4096;
 int WriteToPassOutput(void* target, const uint8_t* data, uint32_t size) {
     return WriteUnpacked(static_cast<ExtractionContext*>(target), data, size);
 }
+
+// Keeps the first failure's reason; a failure that left no errno still counts.
+void NoteOutputError(ExtractionContext* context) {
+    if (context->outputError == 0) context->outputError = errno != 0 ? errno : EIO;
 }
+}  // namespace
 
 void* AllocZeroed(size_t size) {
     if (size == 0) return nullptr;
@@ -71,7 +77,11 @@ int ByteBufferAppend(ByteBuffer* buffer, const void* bytes, uint32_t size) {
 }
 
 int WriteEntryBytes(ExtractionContext* context, FILE* outputFile, const uint8_t* data, uint32_t size) {
-    if (outputFile != nullptr) return static_cast<int>(std::fwrite(data, 1, size, outputFile));
+    if (outputFile != nullptr) {
+        size_t written = std::fwrite(data, 1, size, outputFile);
+        if (written != size) NoteOutputError(context);
+        return static_cast<int>(written);
+    }
     if (context->outputBuffer != nullptr) {
         // Bytes the buffer could not hold are not taken: they are then
         // missing from the checksum, so the entry fails its check instead of
@@ -92,4 +102,15 @@ int WriteUnpacked(ExtractionContext* context, const uint8_t* data, uint32_t size
 void ConnectEntryOutput(ExtractionContext* context) {
     context->unpack.output = WriteToPassOutput;
     context->unpack.outputTarget = context;
+}
+
+int CloseEntryOutput(ExtractionContext* context, FILE* outputFile) {
+    if (outputFile == nullptr) return context->outputError;
+    // The C library holds the last block until the stream is flushed or
+    // closed: only when both succeed has every byte reached the file.
+    errno = 0;
+    if (std::fflush(outputFile) != 0 || std::ferror(outputFile)) NoteOutputError(context);
+    errno = 0;
+    if (std::fclose(outputFile) != 0) NoteOutputError(context);
+    return context->outputError;
 }

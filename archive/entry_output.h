@@ -34,7 +34,9 @@ int ByteBufferAppend(ByteBuffer* buffer, const void* bytes, uint32_t size);
 
 // Sends size bytes to outputFile when there is one, else appends them to the
 // context's outputBuffer when there is one; returns how many were taken (0
-// when the buffer could not grow, or when there is neither).
+// when the buffer could not grow, or when there is neither). A write to the
+// output file that takes fewer bytes than offered also records its reason in
+// the context's outputError.
 int WriteEntryBytes(ExtractionContext* context, FILE* outputFile, const uint8_t* data, uint32_t size);
 // The single output routine of the decoder and of the stored-entry copy:
 // WriteEntryBytes to the context's outputFile, and the bytes taken summed
@@ -42,3 +44,8 @@ int WriteEntryBytes(ExtractionContext* context, FILE* outputFile, const uint8_t*
 int WriteUnpacked(ExtractionContext* context, const uint8_t* data, uint32_t size);
 // Points the context's decompression engine at WriteUnpacked of the context.
 void ConnectEntryOutput(ExtractionContext* context);
+// Flushes and closes an entry's output file. Returns 0 when every byte
+// written reached the file; otherwise the system's error number of the first
+// write, flush or close that failed (also kept in the context's outputError).
+// The file is closed in either case.
+int CloseEntryOutput(ExtractionContext* context, FILE* outputFile);

@@ -84,6 +84,7 @@ struct PassState {
     char nameBuffer[kPathSize];
     uint8_t* window;
     bool firstEntry;
+    PassReport* report;  // filled when not null
 };
 
 // Opens the archive, finds it and allocates the window; returns kExtractOk
@@ -160,6 +161,7 @@ Decoding DecodeEntry(ExtractionContext* context, PassState* pass, EntryTarget ta
     context->noChecksum = target == EntryTarget::kDiscard ? 1 : 0;
     context->runningChecksum = 0xFFFFFFFFu;
     context->outputFile = outputFile;
+    context->outputError = 0;
     UnpackState& unpack = context->unpack;
     unpack.packedRemaining = (header.HEAD_FLAGS & kFlagHasData) ? header.PACK_SIZE : 0;
     unpack.unpackedRemaining = header.UNP_SIZE;
@@ -230,25 +232,42 @@ bool ProcessEntry(ExtractionContext* context, PassState* pass, EntryDecoder deco
 
     Decoding decoding = DecodeEntry(context, pass, target, outputFile, decoder, result);
 
+    // Every byte must have reached the file before the entry can count as
+    // verified: a failed write, flush or close is a short write.
+    const bool written = outputFile == nullptr || CloseEntryOutput(context, outputFile) == 0;
+    context->outputFile = nullptr;
     bool matched = true;
     if (target != EntryTarget::kDiscard) {
-        matched = context->runningChecksum == ~header.FILE_CRC && ProducedWholeEntry(context, decoding);
-        if (!matched) *result = kExtractChecksumFailed;
+        matched = written && context->runningChecksum == ~header.FILE_CRC && ProducedWholeEntry(context, decoding);
+        if (!matched) {
+            *result = kExtractChecksumFailed;
+            if (!written && pass->report != nullptr) pass->report->writeError = context->outputError;
+        }
     }
-    if (outputFile != nullptr) std::fclose(outputFile);
-    context->outputFile = nullptr;
     return FinishEntry(context, pass, target, matched, result) && *result == kExtractOk;
 }
 
-int RunPass(ExtractionContext* context, EntryDecoder decoder) {
+int RunPass(ExtractionContext* context, EntryDecoder decoder, PassReport* report) {
     PassState pass = {};
     ByteBufferInit(&pass.buffer);
     pass.firstEntry = true;
+    pass.report = report;
     int result = OpenPass(context, &pass);
     if (result != kExtractOk) return result;
 
     for (;;) {
-        if (ReadNextEntryBlock(context) == 0) break;
+        const int found = ReadNextEntryBlock(context);
+        if (found == kHeaderCutShort) {
+            // A header cut short by the end of the file: the setup was not
+            // downloaded whole, and what follows is missing.
+            result = kExtractChecksumFailed;
+            if (pass.report != nullptr) {
+                pass.report->cutShort = true;
+                pass.report->cutShortAt = context->blockStart;
+            }
+            break;
+        }
+        if (found == 0) break;
         if (context->lastBlockType == kBlockSub) {
             std::fseek(context->archiveStream, context->nextBlock, SEEK_SET);
             continue;
@@ -280,7 +299,22 @@ int CopyStoredEntry(ExtractionContext* context) {
     return kExtractOk;
 }
 
+int ExtractArchive(const char* archivePath, EntryCallback entryCallback, void* userData) {
+    return ExtractArchiveWithReportUsing(archivePath, entryCallback, userData, UnpackEntry, nullptr);
+}
+
 int ExtractArchiveWith(const char* archivePath, EntryCallback entryCallback, void* userData, EntryDecoder decoder) {
+    return ExtractArchiveWithReportUsing(archivePath, entryCallback, userData, decoder, nullptr);
+}
+
+int ExtractArchiveWithReport(const char* archivePath, EntryCallback entryCallback, void* userData,
+                             PassReport* report) {
+    return ExtractArchiveWithReportUsing(archivePath, entryCallback, userData, UnpackEntry, report);
+}
+
+int ExtractArchiveWithReportUsing(const char* archivePath, EntryCallback entryCallback, void* userData,
+                                  EntryDecoder decoder, PassReport* report) {
+    if (report != nullptr) *report = PassReport();
     ExtractionContext* context = static_cast<ExtractionContext*>(AllocZeroed(sizeof(ExtractionContext)));
     if (context == nullptr) return kExtractNoContextMemory;
     context->archivePath = archivePath;
@@ -288,11 +322,7 @@ int ExtractArchiveWith(const char* archivePath, EntryCallback entryCallback, voi
     context->userData = userData;
     for (uint32_t i = 0; i < kMaxAudioChannels; ++i) context->unpack.channelTablePtrs[i] = &context->unpack.channelTables[i];
     ConnectEntryOutput(context);
-    int result = RunPass(context, decoder);
+    int result = RunPass(context, decoder, report);
     ReleaseBlock(&context);
     return result;
-}
-
-int ExtractArchive(const char* archivePath, EntryCallback entryCallback, void* userData) {
-    return ExtractArchiveWith(archivePath, entryCallback, userData, UnpackEntry);
 }

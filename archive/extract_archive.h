@@ -14,6 +14,24 @@ typedef void (*EntryDecoder)(UnpackState* state, uint8_t* window, int solid);
 // hold the fast engine to a plain one over whole passes).
 int ExtractArchiveWith(const char* archivePath, EntryCallback entryCallback, void* userData, EntryDecoder decoder);
 
+// What a pass can tell beyond its result code.
+struct PassReport {
+    // With result 3: the system's error number when the entry's file could
+    // not be written whole (disk full, file too large); 0 when its contents
+    // were damaged.
+    int writeError;
+    // With result 3: set when a block's header, name or data area runs past
+    // the end of the file (an archive cut short), at file offset cutShortAt.
+    bool cutShort;
+    int32_t cutShortAt;
+};
+// ExtractArchive, filling the report (when not null).
+int ExtractArchiveWithReport(const char* archivePath, EntryCallback entryCallback, void* userData,
+                             PassReport* report);
+// ExtractArchiveWith, filling the report (when not null).
+int ExtractArchiveWithReportUsing(const char* archivePath, EntryCallback entryCallback, void* userData,
+                                  EntryDecoder decoder, PassReport* report);
+
 // Copies a stored entry's packed bytes to WriteUnpacked, at most
 // unpackedRemaining of them; returns kExtractOk or kExtractNoCopyMemory.
 int CopyStoredEntry(ExtractionContext* context);

@@ -71,4 +71,11 @@ struct ExtractionContext {
 
     // The decompression engine; the pass points its output at WriteUnpacked.
     UnpackState unpack;
+
+    // Size of the archive file, found by the header reader at its first
+    // block: a block that runs beyond it has been cut short.
+    int32_t archiveEnd;
+    // The system's error number of the first write to the current output
+    // file that failed (0: none); such an entry fails like a damaged one.
+    int outputError;
 };

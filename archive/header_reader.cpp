@@ -26,6 +26,16 @@ int32_t Tell(FILE* stream) {
     return position < 0 || position > INT32_MAX ? -1 : static_cast<int32_t>(position);
 }
 
+// The size of the file, or INT32_MAX when it cannot be told (nothing is then
+// taken for cut short). The stream's position is kept.
+int32_t FileEnd(FILE* stream) {
+    long here = std::ftell(stream);
+    if (here < 0 || std::fseek(stream, 0, SEEK_END) != 0) return INT32_MAX;
+    long end = std::ftell(stream);
+    std::fseek(stream, here, SEEK_SET);
+    return end < 0 || end > INT32_MAX ? INT32_MAX : static_cast<int32_t>(end);
+}
+
 bool IsMarkerAt(const uint8_t* p) {
     return std::memcmp(p, kMarker, kMarkerSize) == 0;
 }
@@ -120,7 +130,9 @@ void NormalizeEntryHeader(ExtractionContext* context) {
 int ReadNextEntryBlock(ExtractionContext* context) {
     FILE* stream = context->archiveStream;
     const FileHeader saved = context->fileHeader;
+    if (context->archiveEnd <= 0) context->archiveEnd = FileEnd(stream);
     int n = 0;
+    bool cutShort = false;
     for (;;) {
         context->blockStart = Tell(stream);
         if (context->blockStart < 0) {
@@ -130,17 +142,33 @@ int ReadNextEntryBlock(ExtractionContext* context) {
         n = ReadFixedHeader(context, kBlockFile);
         if (n == 0) break;
         const FileHeader& h = context->fileHeader;
-        // A header cut short by the end of the file ends the archive (none of
-        // its fields is trusted), and so does the end-of-archive block, behind
-        // which a signing tool may have appended its certificate table.
-        if (n < kFileHeaderSize || h.HEAD_SIZE < kBlockHeaderSize || h.HEAD_TYPE == kBlockEnd) {
+        // A block whose base fields (or, with a data area, its size field) are
+        // cut short by the end of the file: an interrupted download, not the
+        // end of an archive.
+        if (n < kBlockHeaderSize) {
+            cutShort = true;
+            break;
+        }
+        // The end-of-archive block ends the walk, whatever follows it (a
+        // signing tool may have appended its certificate table).
+        if (h.HEAD_SIZE < kBlockHeaderSize || h.HEAD_TYPE == kBlockEnd) {
             n = 0;
+            break;
+        }
+        if ((h.HEAD_FLAGS & kFlagHasData) && n < kBlockHeaderSize + 4) {
+            cutShort = true;
             break;
         }
         int64_t next = static_cast<int64_t>(context->blockStart) + h.HEAD_SIZE;
         if (h.HEAD_FLAGS & kFlagHasData) next += h.PACK_SIZE;
         if (next <= context->blockStart || next > INT32_MAX) {
             n = 0;
+            break;
+        }
+        // A header, name or data area that runs past the end of the file, or
+        // an entry header shorter than its fixed part.
+        if (next > context->archiveEnd || (h.HEAD_TYPE == kBlockFile && n < kFileHeaderSize)) {
+            cutShort = true;
             break;
         }
         context->nextBlock = static_cast<int32_t>(next);
@@ -150,20 +178,24 @@ int ReadNextEntryBlock(ExtractionContext* context) {
             break;
         }
     }
-    if (n > 0 && context->fileHeader.HEAD_TYPE == kBlockFile) {
+    if (!cutShort && n > 0 && context->fileHeader.HEAD_TYPE == kBlockFile) {
         context->lastBlockType = kBlockFile;
         FileHeader& h = context->fileHeader;
         int k = h.NAME_SIZE > kMaxEntryName ? static_cast<int>(kMaxEntryName) : h.NAME_SIZE;
         int got = static_cast<int>(std::fread(context->entryName, 1, static_cast<size_t>(k), stream));
         context->entryName[got] = 0;
-        // A name cut short by the end of the file: the entry's data cannot be
-        // there either, so the archive ends here.
         if (got == k) {
             h.NAME_SIZE = static_cast<uint16_t>(k);
             NormalizeEntryHeader(context);
             return n + k;
         }
-        n = 0;
+        cutShort = true;  // the name runs past the end of the file
+    }
+    if (cutShort) {
+        context->lastBlockType = 0;
+        context->fileHeader = saved;
+        if (context->blockStart >= 0) std::fseek(stream, context->blockStart, SEEK_SET);
+        return kHeaderCutShort;
     }
     context->lastBlockType = n > 0 ? context->fileHeader.HEAD_TYPE : 0;
     context->fileHeader = saved;

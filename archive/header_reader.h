@@ -5,6 +5,9 @@
 
 struct ExtractionContext;
 
+// ReadNextEntryBlock's result for a block cut short by the end of the file.
+const int kHeaderCutShort = -1;
+
 // Returns non-zero when an archive was found: at the file's start or, when
 // the file does not start with the marker, within the first 250,000 bytes
 // after offset 7. The stream then stands after the 13 bytes of the main header.
@@ -14,11 +17,14 @@ int LocateArchive(ExtractionContext* context);
 // of bytes read (bytes past the end of the file read as zero).
 int ReadFixedHeader(ExtractionContext* context, uint8_t type);
 // Moves to the next file entry or sub-block, skipping every other block.
-// For a file entry: returns the bytes of header and name read, with
+// Returns a positive count (the bytes of header and name read) when a file
+// header (lastBlockType 0x74) or a sub-block (0x77) was found, with
 // entryName, fileHeader, blockStart and nextBlock set and the stream after
-// the name. Returns 0 at the end of the archive, at an end block and at a
-// header that is cut short or names an impossible size; fileHeader then
-// keeps the last entry's fields.
+// the name; 0 at the end of the archive (nothing more to read, HEAD_SIZE
+// below 7, a block that does not advance, or the end-of-archive block);
+// kHeaderCutShort when a block's header, name or data area is cut short by
+// the end of the file, which is damage. After 0 or kHeaderCutShort the stream
+// stands at the start of that block and fileHeader is unchanged.
 int ReadNextEntryBlock(ExtractionContext* context);
 // Turns every "/" in entryName into a backslash and applies NormalizeEntryAttributes.
 void NormalizeEntryHeader(ExtractionContext* context);

@@ -2,7 +2,10 @@
 #pragma once
 #include <windows.h>
 
-// Thread routine: sends WM_DESTROY to every top-level window of the
-// product's class (gSetupState->windowClass) until none is left, then
-// returns 0.
-DWORD WINAPI CloseRunningProductThread(LPVOID);
+// Starts a thread that sends WM_DESTROY to every top-level window of the
+// class windowClass until none is left. The thread works on its own copy of
+// the name (the caller's may be gone before it ends) and pauses between
+// rounds, so a window that outlives WM_DESTROY does not keep a processor
+// busy. Returns the thread's handle (the caller closes it), or nullptr when
+// no thread could be started.
+HANDLE StartClosingRunningProduct(const char* windowClass);

@@ -49,7 +49,7 @@ void InitSetupDialog(HWND dialog) {
 
     if (gSetupState->windowClass[0] == 0) CopyBounded(gSetupState->group, gSetupState->windowClass, 32);
     if (gSetupState->windowClass[0] != 0) {
-        HANDLE thread = CreateThread(nullptr, 0, CloseRunningProductThread, nullptr, 0, nullptr);
+        HANDLE thread = StartClosingRunningProduct(gSetupState->windowClass);
         if (thread != nullptr) CloseHandle(thread);  // never waited for
     }
     ShowDefaultDestination(dialog);

@@ -99,7 +99,7 @@ bool Requested(LanguageTag tag) {
 void CloseRunningProduct() {
     if (gSetupState->windowClass[0] == 0) CopyBounded(gSetupState->group, gSetupState->windowClass, 32);
     if (gSetupState->windowClass[0] == 0) return;
-    HANDLE thread = CreateThread(nullptr, 0, CloseRunningProductThread, nullptr, 0, nullptr);
+    HANDLE thread = StartClosingRunningProduct(gSetupState->windowClass);
     if (thread == nullptr) return;
     WaitForSingleObject(thread, kCloseProductWaitMs);
     CloseHandle(thread);

@@ -26,8 +26,20 @@ bool EndsWithNoCase(const char* text, int length, const char* suffix) {
 // Language files and their companions carry "_XX" right after the stem
 // (PROD_DE.LNG, PROD_DE.HLP): such an entry follows its row's tick in the
 // dialog's language list. Only the stem's length is compared, not its text.
+// The first backslash that is a character of its own, not a trail byte.
+const char* FirstBackslash(const char* text) {
+    for (const char* p = text; *p != 0; ++p) {
+        if (IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != 0) {
+            ++p;
+        } else if (*p == '\\') {
+            return p;
+        }
+    }
+    return nullptr;
+}
+
 LanguageVerdict CheckLanguage(const InstallContext* context, const char* entryName, LanguageTag* tag) {
-    const char* rest = std::strchr(entryName, '\\');
+    const char* rest = FirstBackslash(entryName);
     rest = rest != nullptr ? rest + 1 : entryName;
     size_t stemLength = gSetupState ? std::strlen(gSetupState->fileStem) : 0;
     if (std::strlen(rest) <= stemLength || rest[stemLength] != '_') return kNotALanguageEntry;
@@ -98,11 +110,12 @@ int InstallEntryCallback(char* nameBuffer, const uint8_t* data, uint32_t size, v
     if (language == kLanguageTicked && tag == MakeLanguageTag('D', 'E')) ++context->germanEntryCount;
 
     // Only a plain file name may be joined to the destination: an empty one
-    // (the destination itself), "..", a drive or stream ("C:x", "a:b"), a
-    // device (CON, NUL.TXT) or one that Windows would change ("a.txt.")
-    // could write outside the folder or open a device. A sound archive never
-    // holds such names; one that does has such entries left out. Settings
-    // files are never installed either.
+    // (the destination itself), "." or "..", a drive or stream ("C:x",
+    // "a:b") or a device (CON, NUL.TXT) could write outside the folder or
+    // open a device, and is left out. A name that is merely invalid ("a*b",
+    // "a.txt.") goes on to the pass, which cannot create it: the installation
+    // then fails visibly instead of lacking a file. Settings files are never
+    // installed either.
     const char* fileName = InstalledFileName(nameBuffer);
     if (fileName == nullptr) return Skip(nameBuffer);
     Classify(context, fileName);

@@ -8,6 +8,8 @@
 // Opens an archive for reading, with writing by others denied while it is open.
 FILE* OpenArchiveForReading(const char* path);
 // Creates (or truncates) an output file for reading and writing ("w+b").
+// A name Windows cannot hold as it stands (see IsUncreatableFileName) is not
+// created: null, as for any file that cannot be created.
 FILE* CreateOutputFile(const char* path);
 // Gives a written file the entry's last-write time (MS-DOS local time: date in
 // the high 16 bits, time in the low 16 bits) and its attributes. Creation and

@@ -1,13 +1,19 @@
 // POSIX side of the platform seam. Text behaves as under the Windows ANSI code
-// page 1252; tests may switch to 932 to exercise double-byte handling.
+// page 1252; tests may switch to 932 to exercise double-byte handling (its
+// conversions then go through the C library's CP932 converter).
 #include <fcntl.h>
+#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 #include "platform/platform.h"
+#include "platform/output_name.h"
 
 namespace {
 
@@ -69,6 +75,10 @@ FILE* OpenArchiveForReading(const char* path) {
 }
 
 FILE* CreateOutputFile(const char* path) {
+    if (IsUncreatableFileName(path)) {
+        errno = EINVAL;
+        return nullptr;
+    }
     return std::fopen(path, "w+b");
 }
 
@@ -157,8 +167,41 @@ int CompareNoCase(const char* a, const char* b) {
     }
 }
 
+namespace {
+
+// Code page 932 through the C library's converter (Shift-JIS as Windows has
+// it). Converts sourceBytes bytes; writes at most capacityBytes bytes and
+// returns the count written. A character that does not fit ends the text,
+// as does one that cannot be converted.
+size_t ConvertWithIconv(const char* to, const char* from, const char* source, size_t sourceBytes, char* dest,
+                        size_t capacityBytes) {
+    iconv_t converter = iconv_open(to, from);
+    if (converter == reinterpret_cast<iconv_t>(-1)) return 0;
+    char* in = const_cast<char*>(source);
+    char* out = dest;
+    size_t inLeft = sourceBytes, outLeft = capacityBytes;
+    iconv(converter, &in, &inLeft, &out, &outLeft);
+    iconv_close(converter);
+    return capacityBytes - outLeft;
+}
+
+}  // namespace
+
 void ConvertWideToAnsi(const uint16_t* source, int sourceLength, char* dest, int capacity) {
     if (dest == nullptr || capacity <= 0) return;
+    if (gCodePage == 932) {
+        int units = 0;
+        while ((sourceLength < 0 || units < sourceLength) && source[units] != 0) ++units;
+        std::string little;
+        for (int i = 0; i < units; ++i) {
+            little += static_cast<char>(source[i] & 0xFF);
+            little += static_cast<char>(source[i] >> 8);
+        }
+        size_t n = ConvertWithIconv("CP932", "UTF-16LE", little.data(), little.size(), dest,
+                                    static_cast<size_t>(capacity - 1));
+        dest[n] = 0;
+        return;
+    }
     int out = 0;
     for (int i = 0; (sourceLength < 0 || i < sourceLength) && source[i] != 0 && out < capacity - 1; ++i) {
         dest[out++] = static_cast<char>(UnitToAnsi(source[i]));
@@ -168,6 +211,18 @@ void ConvertWideToAnsi(const uint16_t* source, int sourceLength, char* dest, int
 
 void ConvertAnsiToWide(const char* source, int sourceLength, uint16_t* dest, int capacity) {
     if (dest == nullptr || capacity <= 0) return;
+    if (gCodePage == 932) {
+        size_t bytes = 0;
+        while ((sourceLength < 0 || static_cast<int>(bytes) < sourceLength) && source[bytes] != 0) ++bytes;
+        std::string little(static_cast<size_t>(capacity - 1) * 2, '\0');
+        size_t n = ConvertWithIconv("UTF-16LE", "CP932", source, bytes, &little[0], little.size()) / 2;
+        for (size_t i = 0; i < n; ++i) {
+            dest[i] = static_cast<uint16_t>(static_cast<unsigned char>(little[2 * i]) |
+                                            (static_cast<unsigned char>(little[2 * i + 1]) << 8));
+        }
+        dest[n] = 0;
+        return;
+    }
     int out = 0;
     for (int i = 0; (sourceLength < 0 || i < sourceLength) && source[i] != 0 && out < capacity - 1; ++i) {
         dest[out++] = AnsiToUnit(static_cast<unsigned char>(source[i]));

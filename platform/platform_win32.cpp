@@ -2,15 +2,22 @@
 #include <windows.h>
 #include <share.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "platform/platform.h"
+#include "platform/output_name.h"
 
 FILE* OpenArchiveForReading(const char* path) {
     return _fsopen(path, "rb", _SH_DENYWR);
 }
 
 FILE* CreateOutputFile(const char* path) {
+    if (IsUncreatableFileName(path)) {
+    SetLastError(ERROR_INVALID_NAME);
+        errno = EINVAL;
+        return nullptr;
+    }
     return std::fopen(path, "w+b");
 }
 

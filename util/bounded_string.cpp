@@ -14,6 +14,21 @@ bool IsSeparator(char c) {
     return c == '\\' || c == '/';
 }
 
+// Index of the last backslash or slash, or -1. The scan steps over double-byte
+// characters of the ANSI code page, whose trail byte may be 0x5C ("\\"):
+// inside a character it is never a separator.
+int LastSeparator(const char* path) {
+    int last = -1;
+    for (int i = 0; path[i] != 0; ++i) {
+        if (IsLeadByte(static_cast<unsigned char>(path[i])) && path[i + 1] != 0) {
+            ++i;
+        } else if (IsSeparator(path[i])) {
+            last = i;
+        }
+    }
+    return last;
+}
+
 // Appends source behind dest's text; when it must cut, respectDoubleByte keeps
 // a double-byte character whole by ending the text before its lead byte.
 int AppendWithin(const char* source, char* dest, int size, bool respectDoubleByte) {
@@ -86,7 +101,8 @@ void AppendClipped(const char* source, char* dest, int size) {
 
 void EnsureTrailingSeparator(char* path, int size) {
     if (path == nullptr || path[0] == 0) return;
-    if (!IsSeparator(path[TextLength(path) - 1])) AppendBounded("\\", path, size);
+    // The last character, not the last byte: a trail byte may be 0x5C.
+    if (LastSeparator(path) != TextLength(path) - 1) AppendBounded("\\", path, size);
 }
 
 int JoinPath(const char* name, char* path, int size) {
@@ -97,20 +113,14 @@ int JoinPath(const char* name, char* path, int size) {
 }
 
 void CutToDirectory(char* path) {
-    int cut = 0;
-    for (int i = 0; path[i] != 0; ++i) {
-        if (IsSeparator(path[i])) cut = i;
-    }
+    int cut = LastSeparator(path);
+    if (cut < 0) cut = 0;
     if (cut == 2 && path[1] == ':') cut = 3;
     path[cut] = 0;
 }
 
 int FileNameOffset(const char* path) {
-    int offset = 0;
-    for (int i = 0; path[i] != 0; ++i) {
-        if (IsSeparator(path[i])) offset = i + 1;
-    }
-    return offset;
+    return LastSeparator(path) + 1;
 }
 
 void WideToNarrow(const uint16_t* wide, char* narrow, int size) {

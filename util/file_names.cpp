@@ -60,10 +60,26 @@ const char* UnsafeFileNameReason(const char* name) {
     return nullptr;
 }
 
+bool IsEscapingFileName(const char* name) {
+    if (name == nullptr || name[0] == 0) return true;
+    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) return true;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p != 0; ++p) {
+        if (IsLeadByte(*p) && p[1] != 0) {
+            ++p;
+        } else if (*p == ':' || *p == '\\' || *p == '/') {
+            return true;
+        }
+    }
+    return IsReservedDeviceName(name);
+}
+
 const char* InstalledFileName(const char* entryName) {
     if (entryName == nullptr) return nullptr;
     const char* fileName = entryName + FileNameOffset(entryName);
-    if (UnsafeFileNameReason(fileName) != nullptr) return nullptr;
+    // Names that would leave the folder or open a device are never
+    // installed; names that are merely invalid reach the file creation,
+    // which fails visibly.
+    if (IsEscapingFileName(fileName)) return nullptr;
     size_t length = std::strlen(fileName);
     // The installation settings are read by the setup, never installed.
     if (length > 4 && CompareNoCase(fileName + length - 4, ".INF") == 0) return nullptr;

@@ -11,6 +11,10 @@ bool IsReservedDeviceName(const char* name);
 // Null when name (one component, no separators) is safe to create as it
 // stands; otherwise why it is not. Double-byte characters are kept whole.
 const char* UnsafeFileNameReason(const char* name);
+// True when name (one component) would reach outside its folder or open a
+// device: empty, "." or "..", a colon (drive or stream), a separator, or a
+// reserved device name. Names that are merely invalid are not included.
+bool IsEscapingFileName(const char* name);
 // The name under which the setup installs an archive entry: the entry's
 // file-name part (folders inside the archive are not reproduced), or null
 // when the setup never installs the entry (a settings file "*.INF", or a

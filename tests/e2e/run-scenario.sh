@@ -27,9 +27,19 @@ if [ "$scenario" = prepare ]; then
   "$WINE" "$tool" build "$(winepath "$e2e/product-generated")" \
     -o "$(winepath "$e2e/generated/Setup.exe")" --stub "$(winepath "$stub")" \
     --uninstaller "$(winepath "$build/Uninstaller.exe")" | tr -d '\r'
+  # A product whose group name is Japanese ("ソフト表", in code page 932 the
+  # trail bytes of two of its characters are the backslash's value).
+  rm -rf "$e2e/japanese-product"
+  cp -r "$build/demo-product" "$e2e/japanese-product"
+  printf 'ID=DP\r\nGroup=%s\r\nClass=TallgroveDemoWindow\r\nExe=TGDEMO.EXE\r\n' \
+    "$(printf '\x83\x5C\x83\x74\x83\x67\x95\x5C')" >"$e2e/japanese-product/INSTALL.INF"
+  mkdir -p "$e2e/japanese"
+  "$WINE" "$tool" build "$(winepath "$e2e/japanese-product")" \
+    -o "$(winepath "$e2e/japanese/Setup.exe")" --stub "$(winepath "$stub")" | tr -d '\r'
   "$WINESERVER" -k 2>/dev/null || true
   test -s "$e2e/Setup.exe"
   test -s "$e2e/generated/Setup.exe"
+  test -s "$e2e/japanese/Setup.exe"
   # The same program signed with a throwaway self-signed certificate.
   rm -f "$e2e/signed/Setup.exe"
   if command -v osslsigncode >/dev/null && command -v openssl >/dev/null; then
@@ -53,6 +63,9 @@ wine_env "$prefix"
 if [ "$scenario" = german ]; then
   # German system language, and no Quick Launch folder: its box is hidden.
   export LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8
+elif [ "$scenario" = japanese ]; then
+  # A Japanese system: the ANSI code page is 932 (double-byte).
+  export LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8
 else
   # A user with a Quick Launch folder, as on a classic desktop.
   for home in "$prefix"/drive_c/users/*/AppData/Roaming; do
@@ -108,6 +121,19 @@ compare_with_plan() {
   return $fails
 }
 
+if [ "$scenario" = japanese ]; then
+  setup=$e2e/japanese/Setup.exe
+fi
+if [ "$scenario" = disk-full ]; then
+  # A real small file system as drive R: of the prefix; it is unmounted
+  # however the scenario ends.
+  disk=$e2e/disk-full-mount
+  mkdir -p "$disk"
+  mountpoint -q "$disk" && umount "$disk"
+  mount -t tmpfs -o size=96k tmpfs "$disk" || { echo "cannot mount a tmpfs (not root?)"; exit 1; }
+  trap 'umount "$disk" 2>/dev/null || umount -l "$disk" 2>/dev/null || true' EXIT
+  ln -sfn "$disk" "$prefix/dosdevices/r:"
+fi
 if [ "$scenario" = uninstall ]; then
   setup=$e2e/generated/Setup.exe
 fi

@@ -481,6 +481,228 @@ void EmptyDestination(const Paths& paths) {
     CheckNothingInstalled(kDefaultDestination);
 }
 
+// Finds the archive's marker (followed by a main header) in a setup program.
+size_t FindArchive(const std::string& bytes) {
+    const std::string signature("Rar!\x1A\x07\x00", 7);
+    size_t marker = bytes.find(signature);
+    while (marker != std::string::npos && (marker + 10 > bytes.size() || bytes[marker + 9] != '\x73')) {
+        marker = bytes.find(signature, marker + 1);
+    }
+    return marker;
+}
+
+// Offsets of the archive's file headers, in order.
+std::vector<size_t> FileHeaderOffsets(const std::string& bytes) {
+    std::vector<size_t> offsets;
+    size_t marker = FindArchive(bytes);
+    if (marker == std::string::npos) return offsets;
+    auto le16 = [&](size_t p) {
+        return static_cast<size_t>(static_cast<unsigned char>(bytes[p])) |
+               static_cast<size_t>(static_cast<unsigned char>(bytes[p + 1])) << 8;
+    };
+    size_t at = marker + 7 + le16(marker + 7 + 5);
+    while (at + 11 <= bytes.size()) {
+        size_t flags = le16(at + 3), headSize = le16(at + 5);
+        size_t addSize = (flags & 0x8000) ? (le16(at + 7) | le16(at + 9) << 16) : 0;
+        if (headSize < 7 || bytes[at + 2] == '\x7B') break;
+        if (bytes[at + 2] == '\x74') offsets.push_back(at);
+        at += headSize + addSize;
+    }
+    return offsets;
+}
+
+// Starts a setup program that is expected to show the broken-file message
+// without its dialog ever being usable.
+void ExpectBrokenFile(const std::string& setup) {
+    Running run;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::string commandLine = "\"" + setup + "\"";
+    Check(CreateProcessA(setup.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                         &run.process) != 0,
+          "started " + setup);
+    MessageBoxSeen box = WaitForMessageBox(run.process.dwProcessId, 30000);
+    CheckEqual(box.text, "Broken file, please download again.", "broken-archive message");
+    CheckEqual(box.icon, "hand", "its icon");
+    CloseMessageBox(box);
+    Finish(run, "the dialog closes by itself");
+    CheckNothingInstalled(kDefaultDestination);
+}
+
+// An interrupted download: the file ends inside a header (the fixed part,
+// then the name of an entry) near the end of the archive.
+void TruncatedSetup(const Paths& paths) {
+    std::string bytes = ReadWholeFile(paths.setup);
+    std::vector<size_t> headers = FileHeaderOffsets(bytes);
+    Check(headers.size() > 3, "the setup's entries found: " + std::to_string(headers.size()));
+    if (headers.size() <= 3) return;
+    std::string folder = paths.output + "\\truncated";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const size_t cuts[] = {headers[headers.size() - 2] + 20, headers.back() + 34};
+    for (size_t cut : cuts) {
+        std::string path = folder + "\\Setup.exe";
+        {
+            std::ofstream out(path, std::ios::binary | std::ios::trunc);
+            out.write(bytes.data(), static_cast<std::streamsize>(cut));
+        }
+        std::printf("\nSetup.exe cut to %zu of %zu bytes:\n", cut, bytes.size());
+        ExpectBrokenFile(path);
+    }
+}
+
+// The destination is a drive too small for the product: the install fails
+// visibly, leaves no file cut short, and the dialog stays open.
+void DiskFull(const Paths& paths) {
+    const std::string destination = "R:\\Demo Product";
+    Check(Exists("R:\\"), "drive R: (a small file system) is there");
+    Running run = StartSetup(paths.setup);
+    Check(run.dialog != nullptr, "setup dialog appears");
+    if (run.dialog == nullptr) return;
+    SetControlText(run.dialog, 1032, destination);
+    ClickButton(run.dialog, 99);
+    MessageBoxSeen box = WaitForMessageBox(run.process.dwProcessId, 60000);
+    Check(box.window != nullptr, "a message box after OK");
+    Check(box.text.find("successfully") == std::string::npos, "no success message: \"" + box.text + "\"");
+    CheckEqual(box.icon, "hand", "a stop sign");
+    CloseMessageBox(box);
+    Sleep(500);
+    Check(IsWindow(run.dialog) != 0, "the dialog stays open");
+
+    // Every file left in the destination is whole.
+    std::printf("\nFiles on the full drive:\n");
+    int whole = 0;
+    for (const std::string& relative : ProductFiles(paths.product)) {
+        std::string installed = destination + "\\" + FileNamePart(relative);
+        if (!Exists(installed)) continue;
+        bool same = ReadWholeFile(installed) == ReadWholeFile(paths.product + "\\" + relative);
+        Check(same, "whole: " + FileNamePart(relative));
+        whole += same;
+    }
+    std::printf("%d whole files, none cut short\n", whole);
+    CheckEqual(RegistryString(HKEY_CURRENT_USER, "Software\\Tallgrove", "DP"), "<absent>", "no folder record");
+    CheckEqual(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "<absent>", "no uninstall record");
+    ClickButton(run.dialog, 2);
+    Finish(run, "Cancel");
+}
+
+// A Japanese system (code page 932) and a product whose group is "ソフト表":
+// the files, records and shortcuts land under the real folder, not beside it.
+void JapaneseInstall(const Paths& paths) {
+    const std::string group = "\x83\x5C\x83\x74\x83\x67\x95\x5C";
+    Check(GetACP() == 932, "ANSI code page " + std::to_string(GetACP()));
+    const std::string destination = "C:\\Program Files\\" + group;
+    Running run = StartSetup(paths.setup);
+    Check(run.dialog != nullptr, "setup dialog appears");
+    if (run.dialog == nullptr) return;
+    Check(ControlText(run.dialog, 1032) == destination, "proposed destination is Program Files\\<group>");
+    ClickButton(run.dialog, 99);
+    MessageBoxSeen box = WaitForMessageBox(run.process.dwProcessId, 60000);
+    Check(box.text.find(group) == 0 && box.text.find("successfully") != std::string::npos, "success message");
+    CloseMessageBox(box);
+    Finish(run, "after the success message");
+
+    CheckInstalledFiles(paths, destination, {});
+    Check(!Exists("C:\\Program Files\\" + group + "README.TXT"), "no file beside the folder");
+    Check(RegistryString(HKEY_CURRENT_USER, "Software\\Tallgrove", "DP") == destination, "folder record");
+    const std::string uninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + group;
+    Check(RegistryString(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "DisplayName") == group, "uninstall record");
+    Check(RegistryString(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "UninstallString") == destination + "\\UnInst.exe",
+          "uninstall command");
+    std::string programs = SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\" + group;
+    CheckLink(programs + "\\" + group + ".lnk", destination + "\\TGDEMO.EXE", destination);
+    CheckLink(programs + "\\Uninstall.lnk", destination + "\\UnInst.exe", destination);
+    CheckLink(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\" + group + ".lnk", destination + "\\TGDEMO.EXE", destination);
+}
+
+// CPU time (user and system, in ms) of the running programs whose first
+// argument ends in programName, read from the host's /proc through drive Z:
+// (Wine's GetProcessTimes reports nothing for another process).
+uint64_t HostCpuMs(const std::string& programName) {
+    uint64_t total = 0;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA("Z:\\proc\\*", &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do {
+        std::string pid = found.cFileName;
+        if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::string commandLine = ReadWholeFile("Z:\\proc\\" + pid + "\\cmdline");
+        std::string first = commandLine.substr(0, commandLine.find('\0'));
+        if (first.size() < programName.size() ||
+            lstrcmpiA(first.substr(first.size() - programName.size()).c_str(), programName.c_str()) != 0) {
+            continue;
+        }
+        // Fields 14 and 15 of stat, after the name in parentheses: utime, stime.
+        std::string stat = ReadWholeFile("Z:\\proc\\" + pid + "\\stat");
+        size_t close = stat.rfind(')');
+        if (close == std::string::npos) continue;
+        std::vector<std::string> fields;
+        size_t at = close + 2;
+        while (at < stat.size()) {
+            size_t space = stat.find(' ', at);
+            fields.push_back(stat.substr(at, space == std::string::npos ? std::string::npos : space - at));
+            if (space == std::string::npos) break;
+            at = space + 1;
+        }
+        if (fields.size() > 12) total += (std::stoull(fields[11]) + std::stoull(fields[12])) * 10;  // 100 ticks/s
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return total;
+}
+
+std::string NextToDriver(const char* name) {
+    char self[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string path = self;
+    return path.substr(0, path.find_last_of("\\/") + 1) + name;
+}
+
+// A running product whose window ignores WM_DESTROY for three seconds: the
+// setup keeps asking without keeping a processor busy, and installs.
+void StubbornProduct(const Paths& paths) {
+    std::string program = NextToDriver("stubborn_window.exe");
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION stubborn = {};
+    std::string commandLine = "\"" + program + "\" TallgroveDemoWindow 3";
+    Check(CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                         &stubborn) != 0,
+          "the stubborn program started");
+    HWND window = nullptr;
+    for (int waited = 0; waited < 20000 && window == nullptr; waited += 100) {
+        window = FindWindowA("TallgroveDemoWindow", nullptr);
+        if (window == nullptr) Sleep(100);
+    }
+    Check(window != nullptr, "its window is open");
+    Running run = StartSetup(paths.setup);
+    Check(run.dialog != nullptr, "setup dialog appears");
+    if (run.dialog == nullptr) return;
+    const uint64_t cpuAtDialog = HostCpuMs("Setup.exe");
+    const DWORD wallAtDialog = GetTickCount();
+    Check(WaitForSingleObject(stubborn.hProcess, 20000) == WAIT_OBJECT_0, "the stubborn window closed in the end");
+    Sleep(500);
+    const uint64_t cpu = HostCpuMs("Setup.exe") - cpuAtDialog;
+    const DWORD wall = GetTickCount() - wallAtDialog;
+    std::printf("setup's CPU time while the window held out: %llu ms in %lu ms\n",
+                static_cast<unsigned long long>(cpu), static_cast<unsigned long>(wall));
+    Check(cpu * 4 < wall, "the setup used less than a quarter of a processor");
+    // A loop without a pause asks thousands of times in those seconds (and
+    // spends the processor time in the window's process and Wine's server).
+    DWORD asked = 0;
+    GetExitCodeProcess(stubborn.hProcess, &asked);
+    std::printf("WM_DESTROY sent %lu times in %lu ms\n", static_cast<unsigned long>(asked),
+                static_cast<unsigned long>(wall));
+    Check(asked >= 2 && asked < 200, "the window was asked again after pauses, not in a tight loop");
+    CloseHandle(stubborn.hProcess);
+    CloseHandle(stubborn.hThread);
+
+    ClickButton(run.dialog, 99);
+    MessageBoxSeen box = WaitForMessageBox(run.process.dwProcessId, 60000);
+    CheckEqual(box.text, "Demo Product has been successfully installed.", "success message");
+    CloseMessageBox(box);
+    Finish(run, "after the success message");
+    CheckInstalledFiles(paths, kDefaultDestination, {});
+}
+
 // ---- unattended installation and the generated uninstaller ----------------
 
 struct Watched {
@@ -733,6 +955,14 @@ int main(int argc, char** argv) {
         RunningCopyClosed(paths);
     } else if (scenario == "empty-destination") {
         EmptyDestination(paths);
+    } else if (scenario == "truncated") {
+        TruncatedSetup(paths);
+    } else if (scenario == "disk-full") {
+        DiskFull(paths);
+    } else if (scenario == "japanese") {
+        JapaneseInstall(paths);
+    } else if (scenario == "stubborn-product") {
+        StubbornProduct(paths);
     } else if (scenario == "silent") {
         Silent(paths);
     } else if (scenario == "uninstall") {

@@ -2,10 +2,17 @@
 // protocol, files written, verified, timed and deleted.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
 #include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "archive/extract_archive.h"
 #include "platform/platform.h"
@@ -382,5 +389,107 @@ TEST_F(PassTest, CompressedEntriesGoThroughTheGivenDecoder) {
     EXPECT_EQ(gDecoderCalls, 1);  // the first compressed entry fails its check and ends the pass
     EXPECT_EQ(silent.contents, (std::vector<std::string>{"stored"}));
 }
+
+// A pass over an archive cut inside a header (fixed part, name) or inside a
+// discarded entry's data: damage, never a quiet end with entries missing.
+TEST_F(PassTest, ArchiveCutInsideAHeaderOrDiscardedDataFails) {
+    const std::string head = MarkerBytes() + MainHeaderBytes() + EntryBytes(StoredEntry("a.txt", "alpha"));
+    const std::string second = EntryBytes(StoredEntry("second.txt", std::string(50, 's')));
+    for (size_t cut = 1; cut < second.size(); ++cut) {
+        script_ = Script();
+        script_.dir = dir_;
+        script_.defaultAnswer = "";  // discarded: its data is never verified
+        PassReport report;
+        std::string path = dir_ + "/archive.rar";
+        WriteFileBytes(path, head + second.substr(0, cut));
+        SCOPED_TRACE("cut " + std::to_string(cut));
+        EXPECT_EQ(ExtractArchiveWithReport(path.c_str(), ScriptCallback, &script_, &report), 3);
+        EXPECT_TRUE(report.cutShort);
+        EXPECT_EQ(report.cutShortAt, static_cast<int32_t>(head.size()));
+        EXPECT_EQ(script_.queries.size(), 1u);  // the cut entry is never offered
+    }
+    // Cut between two blocks: the archive ends there (only the tool warns).
+    EXPECT_EQ(Run(head), 0);
+}
+
+// A file that does not take every byte fails like a damaged entry, and the
+// report tells the system's reason. /dev/full takes writes into the C
+// library's buffer and fails when the buffer reaches it, at the latest when
+// the file is closed.
+TEST_F(PassTest, WriteThatFailsAtFlushOrCloseIsAShortWrite) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::create_symlink("/dev/full", Out("full.bin"), ec);
+    if (ec || !fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    script_.answers = {{"small.txt", "full.bin"}, {"after.txt", "after.txt"}};
+    PassReport report;
+    std::string path = dir_ + "/archive.rar";
+    WriteFileBytes(path, StoredArchive({StoredEntry("small.txt", "twelve bytes"), StoredEntry("after.txt", "x")}));
+    EXPECT_EQ(ExtractArchiveWithReport(path.c_str(), ScriptCallback, &script_, &report), 3);
+    EXPECT_EQ(report.writeError, ENOSPC);
+    EXPECT_FALSE(report.cutShort);
+    EXPECT_FALSE(FileExists(Out("after.txt")));  // no later entry was handled
+    EXPECT_FALSE(fs::is_symlink(Out("full.bin")));  // the failed file is deleted
+    EXPECT_TRUE(fs::exists("/dev/full"));
+
+    // A damaged entry reports no write error.
+    TestEntry bad = StoredEntry("small.txt", "twelve bytes");
+    bad.overrideCrc = true;
+    bad.crc = 1;
+    script_.answers.clear();
+    WriteFileBytes(path, StoredArchive({bad}));
+    EXPECT_EQ(ExtractArchiveWithReport(path.c_str(), ScriptCallback, &script_, &report), 3);
+    EXPECT_EQ(report.writeError, 0);
+}
+
+// Names Windows cannot hold as they stand are not created (a trailing dot
+// would be dropped and another file written): the pass reports -5.
+TEST_F(PassTest, NamesWindowsCannotHoldAreNotCreated) {
+    for (const char* name : {"trailing.", "blank ", "star*.txt", "pipe|x", "what?"}) {
+        script_.answers = {{"a.txt", name}};
+        EXPECT_EQ(Run(StoredArchive({StoredEntry("a.txt", "alpha")})), -5) << name;
+        EXPECT_FALSE(FileExists(Out(name))) << name;
+    }
+#ifndef _WIN32
+    // Under code page 932 the trail byte 0x7C of a character is no pipe.
+    SetAnsiCodePageForTests(932);
+    script_.answers = {{"a.txt", "\x83\x7C.txt"}};
+    EXPECT_EQ(Run(StoredArchive({StoredEntry("a.txt", "alpha")})), 0);
+    SetAnsiCodePageForTests(1252);
+    EXPECT_TRUE(FileExists(Out("\x83\x7C.txt")));
+#endif
+}
+
+#ifndef _WIN32
+// The entry's time is local time wherever the system is: the written file
+// carries the same wall-clock time, so a different instant east and west of
+// UTC. The expectations are fixed instants, not the conversion under test.
+TEST_F(PassTest, WrittenTimeIsLocalTimeInEveryTimeZone) {
+    const char* saved = std::getenv("TZ");
+    const std::string savedZone = saved != nullptr ? saved : "";
+    struct Zone {
+        const char* tz;
+        int64_t instant;  // 2020-06-15 12:30:40 local time as seconds since 1970 UTC
+    } zones[] = {{"UTC0", 1592224240}, {"JST-9", 1592191840}, {"EST5EDT,M3.2.0,M11.1.0", 1592238640}};
+    for (const Zone& zone : zones) {
+        setenv("TZ", zone.tz, 1);
+        tzset();
+        script_.answers = {{"one.txt", "one"}};
+        script_.defaultAnswer = "";
+        ASSERT_EQ(Run(StoredArchive({StoredEntry("one.txt", "1")})), 0);
+        struct stat st;
+        ASSERT_EQ(stat(Out("one").c_str(), &st), 0);
+        EXPECT_EQ(static_cast<int64_t>(st.st_mtime), zone.instant) << zone.tz;
+        EXPECT_EQ(DosTimeToUnixTime(kTestDosTime), zone.instant) << zone.tz;
+        EXPECT_EQ(UnixTimeToDosTime(zone.instant), kTestDosTime) << zone.tz;
+    }
+    if (saved != nullptr) {
+        setenv("TZ", savedZone.c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
+}
+#endif
 
 }  // namespace

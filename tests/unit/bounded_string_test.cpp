@@ -191,6 +191,40 @@ TEST_F(DoubleByteCodePage, AppendBoundedBytesCutsAtTheByteCount) {
     EXPECT_STREQ(buffer, "abc\x82");
 }
 
+// "\x83\x5C" is "ソ" and "\x95\x5C" is "表" in code page 932: their trail
+// byte is the backslash's value, yet no separator.
+TEST_F(DoubleByteCodePage, SeparatorScansStepOverDoubleByteCharacters) {
+    char folder[260] = "C:\\Program Files\\\x95\x5C";
+    EXPECT_EQ(JoinPath("readme.txt", folder, sizeof folder), 0);
+    EXPECT_STREQ(folder, "C:\\Program Files\\\x95\x5C\\readme.txt");
+
+    char ends[260] = "D:\\\x83\x5C";
+    EnsureTrailingSeparator(ends, sizeof ends);
+    EXPECT_STREQ(ends, "D:\\\x83\x5C\\");
+
+    EXPECT_EQ(FileNameOffset("dir\\\x83\x5C\x83\x74\x83\x67.exe"), 4);
+    EXPECT_EQ(FileNameOffset("\x83\x5C\x83\x74"), 0);
+    EXPECT_EQ(FileNameOffset("\x83\x5C\\x"), 3);
+
+    char path[260] = "C:\\\x83\x5C\x83\x74\\\x95\x5C.txt";
+    CutToDirectory(path);
+    EXPECT_STREQ(path, "C:\\\x83\x5C\x83\x74");
+    char root[260] = "C:\\\x95\x5C";
+    CutToDirectory(root);
+    EXPECT_STREQ(root, "C:\\");
+    char bare[260] = "\x95\x5C";
+    CutToDirectory(bare);
+    EXPECT_STREQ(bare, "");
+}
+
+TEST(SingleByteCodePage, TheSameBytesAreSeparatorsUnder1252) {
+    // 0x95 is a bullet in code page 1252, followed by a real backslash.
+    EXPECT_EQ(FileNameOffset("dir\\\x95\\x"), 6);
+    char folder[260] = "C:\\\x95\\";
+    EXPECT_EQ(JoinPath("a", folder, sizeof folder), 0);
+    EXPECT_STREQ(folder, "C:\\\x95\\a");
+}
+
 TEST_F(DoubleByteCodePage, CaseInsensitiveCompareLeavesTrailBytesAlone) {
     EXPECT_EQ(CompareNoCase("file_id.diz", "FILE_ID.DIZ"), 0);
     // 0x82 0x61 is one character; its trail byte 'a' must not fold to 'A'.

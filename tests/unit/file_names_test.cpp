@@ -29,3 +29,14 @@ TEST(FileNames, UnsafeNamesAreRefused) {
 }
 
 }  // namespace
+
+TEST(FileNames, EscapingNamesAreOnlyThoseThatLeaveTheFolder) {
+    for (const char* name : {"", ".", "..", "C:x", "a:b", "CON", "nul.txt", "LPT1", "a\\b", "a/b"}) {
+        EXPECT_TRUE(IsEscapingFileName(name)) << name;
+    }
+    // Invalid on Windows, but they cannot leave the folder: the installer
+    // lets them fail at creation instead of leaving them out.
+    for (const char* name : {"a*b", "what?", "pipe|x", "trailing.", "blank ", "readme.txt", "...x"}) {
+        EXPECT_FALSE(IsEscapingFileName(name)) << name;
+    }
+}

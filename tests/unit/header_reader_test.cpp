@@ -19,6 +19,7 @@ struct Walk {
     std::vector<std::string> names;
     std::vector<FileHeader> headers;
     std::vector<uint8_t> blockTypes;
+    int last = 1;  // what the reader returned when the walk ended
 };
 
 class HeaderReader : public ::testing::Test {
@@ -36,7 +37,7 @@ protected:
         if (walk.found) {
             walk.afterMain = std::ftell(context->archiveStream);
             std::fseek(context->archiveStream, context->mainHeader.HEAD_SIZE - 13, SEEK_CUR);
-            while (ReadNextEntryBlock(context) > 0) {
+            while ((walk.last = ReadNextEntryBlock(context)) > 0) {
                 walk.blockTypes.push_back(context->lastBlockType);
                 if (context->lastBlockType == kBlockFile) {
                     walk.names.push_back(context->entryName);
@@ -144,7 +145,10 @@ TEST_F(HeaderReader, BrokenSizesEndTheArchive) {
     TestEntry huge = StoredEntry("b", "2");
     huge.overridePackSize = true;
     huge.packSize = 0x10000000;
-    EXPECT_EQ(WalkBytes(head + EntryBytes(huge)).names.size(), 2u);  // read; its data is simply missing
+    // A data area that runs past the end of the file: cut short, not an entry.
+    Walk cut = WalkBytes(head + EntryBytes(huge));
+    EXPECT_EQ(cut.names.size(), 1u);
+    EXPECT_EQ(cut.last, kHeaderCutShort);
     // One whose end would lie past the 2 GB offset range wraps: the archive ends.
     huge.packSize = 0x7FFFFFF0;
     EXPECT_EQ(WalkBytes(head + EntryBytes(huge)).names.size(), 1u);
@@ -234,3 +238,40 @@ TEST_F(HeaderReader, RealArchivesList) {
 }
 
 }  // namespace
+
+// A file cut anywhere but between two blocks is damage; a cut between two
+// blocks, a HEAD_SIZE below 7 and trailing bytes after an end block are quiet
+// ends of the archive.
+TEST_F(HeaderReader, EveryCutInsideABlockIsReportedAsCutShort) {
+    const std::string prefix = MarkerBytes() + MainHeaderBytes();
+    const std::string first = EntryBytes(StoredEntry("first.txt", "the first entry"));
+    const std::string second = EntryBytes(StoredEntry("dir/second.txt", std::string(40, 's')));
+    const std::string end = BlockBytes(kBlockEnd, 0x4000, 7);
+    const std::string whole = prefix + first + second + end;
+    const size_t boundaries[] = {prefix.size(), prefix.size() + first.size(), prefix.size() + first.size() + second.size(),
+                                 whole.size()};
+    for (size_t length = prefix.size(); length <= whole.size(); ++length) {
+        Walk walk = WalkBytes(whole.substr(0, length));
+        bool onBoundary = false;
+        for (size_t b : boundaries) onBoundary = onBoundary || b == length;
+        SCOPED_TRACE("cut at " + std::to_string(length));
+        ASSERT_TRUE(walk.found);
+        if (onBoundary) {
+            EXPECT_EQ(walk.last, 0);
+        } else {
+            EXPECT_EQ(walk.last, kHeaderCutShort);
+        }
+        // Only entries whose data lies wholly within the file are returned.
+        size_t expected = length >= prefix.size() + first.size() ? 1 : 0;
+        if (length >= prefix.size() + first.size() + second.size()) expected = 2;
+        EXPECT_EQ(walk.names.size(), expected);
+    }
+}
+
+TEST_F(HeaderReader, QuietEndsStayQuiet) {
+    const std::string head = MarkerBytes() + MainHeaderBytes() + EntryBytes(StoredEntry("a.txt", "alpha"));
+    // HEAD_SIZE below 7, even with the file ending inside the block's fixed part.
+    EXPECT_EQ(WalkBytes(head + BlockBytes(0x75, 0, 5)).last, 0);
+    // Whatever follows an end block, even a few stray bytes.
+    EXPECT_EQ(WalkBytes(head + BlockBytes(kBlockEnd, 0x4000, 7) + "xyz").last, 0);
+}

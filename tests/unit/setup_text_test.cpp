@@ -2,8 +2,10 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "tests/support/archive_bytes.h"
+#include "platform/platform.h"
 #include "util/setup_text.h"
 
 namespace {
@@ -85,6 +87,20 @@ std::string Utf16(const std::string& ascii) {
     return out;
 }
 
+// UTF-16 with a byte-order mark from code units.
+std::string Utf16Units(const std::vector<uint16_t>& units) {
+    std::string out = "\xFF\xFE";
+    for (uint16_t u : units) {
+        out += static_cast<char>(u & 0xFF);
+        out += static_cast<char>(u >> 8);
+    }
+    return out;
+}
+
+std::vector<uint16_t> Units(const std::string& ascii) {
+    return std::vector<uint16_t>(ascii.begin(), ascii.end());
+}
+
 TEST(ParseLanguageName, AnsiAndUtf16) {
     EXPECT_EQ(Language("[Text]\r\nLanguage=French (France)\r\n"), "French ");
     EXPECT_EQ(Language("[Text]\r\nLanguage=Dutch\r\nX=1"), "Dutch");
@@ -93,6 +109,24 @@ TEST(ParseLanguageName, AnsiAndUtf16) {
     EXPECT_EQ(Language("[Text]\r\nName=French"), "");
     EXPECT_EQ(Language("[Text]\r\nLanguage"), "");
     EXPECT_EQ(Language("[Text]\r\nLanguage=(x)"), "");
+}
+
+TEST(ParseLanguageName, Utf16NamesBeyondAscii) {
+    // "Français" (U+00E7) under code page 1252.
+    std::vector<uint16_t> french = Units("[Text]\r\nLanguage=Fran");
+    french.push_back(0x00E7);
+    for (char c : std::string("ais\r\n")) french.push_back(static_cast<uint16_t>(c));
+    EXPECT_EQ(Language(Utf16Units(french)), "Fran\xE7" "ais");
+#ifndef _WIN32
+    // "日本語 (Japanese)" under code page 932: three double-byte characters.
+    SetAnsiCodePageForTests(932);
+    std::vector<uint16_t> japanese = Units("[Text]\r\nLanguage=");
+    for (uint16_t u : {0x65E5, 0x672C, 0x8A9E}) japanese.push_back(u);
+    for (char c : std::string(" (Japanese)\r\n")) japanese.push_back(static_cast<uint16_t>(c));
+    std::string name = Language(Utf16Units(japanese));
+    SetAnsiCodePageForTests(1252);
+    EXPECT_EQ(name, "\x93\xFA\x96\x7B\x8C\xEA ");
+#endif
 }
 
 TEST(ParseLanguageName, Utf16StaysWithinTheDeliveredBytes) {

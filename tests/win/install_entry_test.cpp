@@ -187,9 +187,8 @@ TEST_F(InstallEntryTest, ExistingTargetsAreReplacedUnlessTheyCannotBeRemoved) {
 // Names no sound archive holds: none of them may reach outside the
 // destination, open a device or write a file Windows would rename.
 TEST_F(InstallEntryTest, HostileNamesAreLeftOut) {
-    const char* hostile[] = {"..",           "Docs\\..",     "C:evil.txt", "readme.txt:stream", "CON",
-                             "nul.txt",      "sub\\COM1.log", "LPT9",       "trailing.",         "blank ",
-                             "a\\b\\.",      "what?.txt",    "pipe|name",  "tab\\"};
+    const char* hostile[] = {"..",      "Docs\\..",      "C:evil.txt", "readme.txt:stream", "CON",
+                             "nul.txt", "sub\\COM1.log", "LPT9",       "a\\b\\.",            "tab\\"};
     for (const char* name : hostile) {
         char buffer[260];
         std::strcpy(buffer, name);
@@ -203,6 +202,20 @@ TEST_F(InstallEntryTest, HostileNamesAreLeftOut) {
     EXPECT_EQ(Install(Entries({"CON", "good.txt", "x:y"})), 0);
     EXPECT_TRUE(Installed("good.txt"));
     EXPECT_FALSE(PathPresent(root + "\\x"));
+}
+
+// Names that are merely invalid are not left out quietly: the pass cannot
+// create them, and the installation fails instead of lacking the file.
+TEST_F(InstallEntryTest, InvalidNamesFailTheInstallation) {
+    const char* invalid[] = {"trailing.", "blank ", "what?.txt", "pipe|name", "star*.txt", "quote\".txt"};
+    for (const char* name : invalid) {
+        char buffer[260];
+        std::strcpy(buffer, name);
+        EXPECT_EQ(InstallEntryCallback(buffer, nullptr, 0, &context), 0) << name;
+        EXPECT_EQ(std::string(buffer), At(name)) << name;
+        EXPECT_EQ(Install(Entries({"good.txt", name, "later.txt"})), kExtractCannotCreate) << name;
+        EXPECT_FALSE(Installed("later.txt")) << name;
+    }
 }
 
 TEST_F(InstallEntryTest, ANameEndingInASeparatorIsNotWritten) {

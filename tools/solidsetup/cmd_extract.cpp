@@ -239,8 +239,10 @@ int RunExtractCommand(int argc, char** argv) {
         return kExitFailed;
     }
 
-    int result = ExtractArchive(archive, ExtractCallback, &x);
-    if (result == kExtractOk) {
+    PassReport report;
+    int result = ExtractArchiveWithReport(archive, ExtractCallback, &x, &report);
+    // The entry before a header cut short was verified: it is kept.
+    if (result == kExtractOk || report.cutShort) {
         PlacePending(&x);
     } else if (!x.pendingTemp.empty()) {
         // The entry in progress failed; the pass removed a file that failed its
@@ -250,7 +252,17 @@ int RunExtractCommand(int argc, char** argv) {
     std::fflush(stdout);
 
     bool failed = false;
-    if (result == kExtractChecksumFailed) {
+    if (result == kExtractChecksumFailed && report.cutShort) {
+        ReportError(kCommand, "'" + EscapeControls(archive) + "' is cut short: the block at offset " +
+                                  std::to_string(report.cutShortAt) +
+                                  " runs past the end of the file (an incomplete download?); the rest of the "
+                                  "archive is missing");
+        failed = true;
+    } else if (result == kExtractChecksumFailed && report.writeError != 0) {
+        Warn(x.lastName, "cannot write '" + EscapeControls(x.pendingTarget) + "': " + std::strerror(report.writeError) +
+                             "; nothing was written for it and later entries were not extracted");
+        failed = true;
+    } else if (result == kExtractChecksumFailed) {
         const EntryNote* note = x.queries > 0 ? QueriedEntryNote(notes, static_cast<size_t>(x.queries - 1)) : nullptr;
         Warn(x.lastName, DescribeEntryFailure(note) + "; nothing was written for it and later entries were not extracted");
         failed = true;

@@ -9,6 +9,7 @@
 #include "archive/extraction_context.h"
 #include "archive/header_reader.h"
 #include "platform/platform.h"
+#include "tools/solidsetup/block_check.h"
 #include "tools/solidsetup/commands.h"
 #include "tools/solidsetup/display_text.h"
 #include "tools/solidsetup/exit_codes.h"
@@ -84,7 +85,8 @@ int ListArchive(const char* path, bool json, int verbosity) {
         // Skip whatever the main header holds beyond its fixed part.
         std::fseek(context->archiveStream, context->mainHeader.HEAD_SIZE - 13, SEEK_CUR);
         unsigned entries = 0;
-        while (ReadNextEntryBlock(context) > 0) {
+        int found = 0;
+        while ((found = ReadNextEntryBlock(context)) > 0) {
             if (context->lastBlockType == kBlockSub) {
                 if (json) {
                     std::printf("{\"sub_block\":true}\n");
@@ -114,6 +116,14 @@ int ListArchive(const char* path, bool json, int verbosity) {
             std::fseek(context->archiveStream, context->nextBlock, SEEK_SET);
         }
         if (verbosity > 0 && !json) std::printf("%s\n", CountOf(entries, "entry").c_str());
+        std::fflush(stdout);
+        if (found == kHeaderCutShort) {
+            ReportError(kCommand, "'" + EscapeControls(path) + "' is cut short: the block at offset " +
+                                      std::to_string(context->blockStart) + " runs past the end of the file");
+            status = kExitFailed;
+        } else if (ReportBlockCheck(CheckArchiveBlocks(path), path)) {
+            status = kExitFailed;
+        }
     }
     if (context->archiveStream != nullptr) std::fclose(context->archiveStream);
     ReleaseBlock(&context);

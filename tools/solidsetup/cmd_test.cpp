@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "archive/extract_archive.h"
+#include "tools/solidsetup/block_check.h"
 #include "tools/solidsetup/commands.h"
 #include "tools/solidsetup/display_text.h"
 #include "tools/solidsetup/entry_notes.h"
@@ -20,7 +21,9 @@ const char kTestUsage[] =
     "\n"
     "Decodes every entry of the archive in FILE (a setup program or a plain\n"
     "archive) and verifies its checksum, without writing anything. Prints one\n"
-    "line per entry and a summary; exits with 0 only when every entry is fine.\n"
+    "line per entry and a summary; exits with 0 only when every entry is fine\n"
+    "and every block header matches its checksum. An archive without an\n"
+    "end-of-archive block (perhaps cut short) gets a warning.\n"
     "\n"
     "  --codepage N   the Windows code page of the names (default 1252,\n"
     "                 or the system's ANSI code page on Windows)\n"
@@ -65,8 +68,17 @@ int RunTestCommand(int argc, char** argv) {
     const char* path = parsed.operands[0].c_str();
     TestRun run;
     run.quiet = parsed.verbosity == 0;
-    int result = ExtractArchive(path, TestCallback, &run);
+    PassReport report;
+    int result = ExtractArchiveWithReport(path, TestCallback, &run, &report);
     std::fflush(stdout);
+    if (result == kExtractChecksumFailed && report.cutShort) {
+        ReportError(kCommand, "'" + EscapeControls(path) + "' is cut short: the block at offset " +
+                                  std::to_string(report.cutShortAt) +
+                                  " runs past the end of the file (an incomplete download?)");
+        ReportError(kCommand, CountOf(static_cast<uint64_t>(run.verified), "entry") +
+                                  " verified before it; the rest of the archive is missing");
+        return kExitFailed;
+    }
     if (result == kExtractChecksumFailed && !run.queried.empty()) {
         std::vector<EntryNote> notes;
         ReadEntryNotes(path, &notes);
@@ -82,6 +94,8 @@ int RunTestCommand(int argc, char** argv) {
         ReportError(kCommand, EscapeControls(DescribePassResult(result, path)));
         return kExitFailed;
     }
+    // The setup's reader ignores header checksums; the tool does not.
+    if (ReportBlockCheck(CheckArchiveBlocks(path), path)) return kExitFailed;
     if (!run.quiet) {
         std::printf("All %s OK (%s)\n", CountOf(static_cast<uint64_t>(run.verified), "entry").c_str(),
                     CountOf(run.verifiedBytes, "byte").c_str());

@@ -20,7 +20,7 @@ bool ReadEntryNotes(const char* path, std::vector<EntryNote>* notes, unsigned* f
         found = LocateArchive(context) != 0;
         if (found) {
             std::fseek(context->archiveStream, static_cast<long>(context->mainHeader.HEAD_SIZE) - 13, SEEK_CUR);
-            while (ReadNextEntryBlock(context) != 0) {
+            while (ReadNextEntryBlock(context) > 0) {
                 std::fseek(context->archiveStream, context->nextBlock, SEEK_SET);
                 if (context->lastBlockType != kBlockFile) continue;
                 const FileHeader& h = context->fileHeader;
