@@ -30,7 +30,9 @@ const char kBuildUsage[] =
     "\n"
     "  -o OUTPUT       the setup program to write (for example Setup.exe)\n"
     "  --stub FILE     the setup executable to append the archive to; default:\n"
-    "                  Setup.exe next to this tool (or in the win32 build folder)\n"
+    "                  the installed Setup.exe (../share/solidsetup/ from this\n"
+    "                  tool), else Setup.exe next to this tool, else the one in\n"
+    "                  the win32 build folder ('solidsetup --version' names it)\n"
     "  --stub none     write a plain archive without a stub\n"
     "  --level N       1 fastest ... 5 smallest (default 3)\n"
     "  --order FILE    a list of archive names (one per line) packed first, in\n"
@@ -142,16 +144,13 @@ bool LoadStub(const BuildOptions& options, std::vector<uint8_t>* stub, std::stri
         *stubPath = options.stub;
         return ReadWholeFile(options.stub, stub, error);
     }
-    std::vector<std::string> candidates = DefaultStubCandidates();
-    for (const std::string& candidate : candidates) {
-        std::error_code ec;
-        if (fs::is_regular_file(candidate, ec)) {
-            *stubPath = candidate;
-            return ReadWholeFile(candidate, stub, error);
-        }
+    std::string found = FindDefaultStub();
+    if (!found.empty()) {
+        *stubPath = found;
+        return ReadWholeFile(found, stub, error);
     }
     *error = "no setup stub found (looked for";
-    for (const std::string& candidate : candidates) *error += " '" + candidate + "'";
+    for (const std::string& candidate : DefaultStubCandidates()) *error += " '" + candidate + "'";
     *error += "); build the win32 preset, which makes Setup.exe, or give --stub FILE "
               "(--stub none writes a plain archive)";
     return false;

@@ -18,6 +18,10 @@ const char kUsage[] =
     "  build PRODUCT_DIR -o Setup.exe [--stub FILE|none] [--level 1..5] [--order FILE]\n"
     "                        pack a product folder and write the setup program\n"
     "\n"
+    "Options:\n"
+    "  --help                this text\n"
+    "  --version             the tool's version and where the default stub was found\n"
+    "\n"
     "Run 'solidsetup COMMAND --help' for the details of one command.\n";
 
 struct Command {
@@ -35,6 +39,7 @@ const Command kCommands[] = {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) return RunVersionCommand(argc - 2, argv + 2);
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
         std::strcmp(argv[1], "help") == 0) {
         std::fputs(kUsage, argc < 2 ? stderr : stdout);
