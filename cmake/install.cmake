@@ -27,7 +27,9 @@ install(TARGETS solidsetup RUNTIME DESTINATION ${SOLIDSETUP_INSTALL_BIN})
 # make it), by default the win32 preset's build folder.
 if(WIN32)
   if(TARGET Setup)
-    install(TARGETS Setup RUNTIME DESTINATION ${SOLIDSETUP_INSTALL_DATA})
+    # As a plain file: install-time stripping would rewrite the program, and
+    # the installed stub must be the very file the build tree uses.
+    install(PROGRAMS $<TARGET_FILE:Setup> DESTINATION ${SOLIDSETUP_INSTALL_DATA})
   endif()
 else()
   set(SOLIDSETUP_STUB "${CMAKE_SOURCE_DIR}/build/win32/Setup.exe" CACHE FILEPATH
