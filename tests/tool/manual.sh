@@ -39,4 +39,10 @@ for cmd in $commands; do
   done
 done
 
+# One version everywhere: the tool's, the page's header, the package changelog's.
+version=$("$tool" --version | sed -n '1s/^solidsetup //p')
+check "--version prints a version ($version)" test -n "$version"
+check "manual page header carries version $version" grep -qE "^\.TH .*\"solidsetup $version\"" "$page"
+check "package changelog's latest entry is version $version" \
+  bash -c "head -n 1 '$src/packaging/changelog' | grep -qF 'solidsetup ($version)'"
 finish
