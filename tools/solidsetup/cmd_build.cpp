@@ -151,8 +151,8 @@ bool LoadStub(const BuildOptions& options, std::vector<uint8_t>* stub, std::stri
     }
     *error = "no setup stub found (looked for";
     for (const std::string& candidate : DefaultStubCandidates()) *error += " '" + candidate + "'";
-    *error += "); build the win32 preset, which makes Setup.exe, or give --stub FILE "
-              "(--stub none writes a plain archive)";
+    *error += "); reinstall solidsetup with its Setup.exe, build the win32 preset, which makes Setup.exe, "
+              "or give --stub FILE (--stub none writes a plain archive)";
     return false;
 }
 
