@@ -92,7 +92,7 @@ if [ "$scenario" = windows-tool ]; then
     tr -d '\r' <"$kit/step.txt"
   }
   tool_step "print its version" --version | tee "$kit/version.txt"
-  grep -qiF "default stub: $(winpath "$top/Setup.exe")" "$kit/version.txt" ||
+  grep -qiF "default stub: $(winepath "$top/Setup.exe")" "$kit/version.txt" ||
     { echo "--version does not name the Setup.exe beside the tool"; exit 1; }
   tool_step "build the setup" build product -o Setup.exe --quiet
   tool_step "test its setup" test Setup.exe | tail -n 1
