@@ -72,6 +72,19 @@ ln -s "$work/moved/bin/solidsetup" "$work/links/solidsetup"
 check "through a symbolic link: --version names the stub of the real tree" \
   grep -qxF "default stub: $(realpath "$work/moved")/share/solidsetup/Setup.exe" "$out"
 
+# The order of the search: the installed stub before a Setup.exe that
+# happens to lie beside the tool, which is used when the installed one is gone.
+cp "$stub" "$work/moved/bin/Setup.exe"
+"$work/moved/bin/solidsetup" --version >"$out" 2>&1
+check "the installed stub wins over a Setup.exe beside the tool" \
+  grep -qxF "default stub: $(realpath "$work/moved")/share/solidsetup/Setup.exe" "$out"
+mv "$work/moved/share/solidsetup/Setup.exe" "$work/moved/share/solidsetup/Setup.away"
+"$work/moved/bin/solidsetup" --version >"$out" 2>&1
+check "without the installed stub, the one beside the tool is used" \
+  grep -qxF "default stub: $(realpath "$work/moved")/bin/Setup.exe" "$out"
+mv "$work/moved/share/solidsetup/Setup.away" "$work/moved/share/solidsetup/Setup.exe"
+rm "$work/moved/bin/Setup.exe"
+
 # Without its stub, an installed tool finds none (nothing outside its own
 # tree is guessed) and says what to do.
 rm "$work/moved/share/solidsetup/Setup.exe"
@@ -98,19 +111,22 @@ CMAKE
   cmake -S "$work/scratch" -B "$work/scratch/build" >/dev/null 2>&1 &&
     cmake --install "$work/scratch/build" --prefix "$work/scratch/prefix" >"$out" 2>&1
 }
+said() { tr -s ' \n' '  ' <"$out" | grep -q -- "$1"; }  # CMake wraps its messages
 stub_install "$stub"
 check "stub check: the i686 Setup.exe is installed" test -s "$work/scratch/prefix/share/solidsetup/Setup.exe"
 stub_install "$work/absent.exe"
-check "stub check: a missing stub stops the installation with its cause" \
-  bash -c "[ $? -ne 0 ] && tr -s ' \\n' '  ' <'$out' | grep -q 'absent.exe is missing: build the win32 preset first'"
+check "stub check: a missing stub stops the installation" test $? -ne 0
+check "... naming the file and the build that makes it" said 'absent.exe is missing: build the win32 preset first'
 printf 'MZ' >"$work/short.exe"
 stub_install "$work/short.exe"
-check "stub check: a file too short for a PE header is refused" \
-  bash -c "[ $? -ne 0 ] && grep -q 'is not a Windows program' '$out' && [ ! -e '$work/scratch/prefix/share/solidsetup/short.exe' ]"
+check "stub check: a file too short for a PE header is refused" test $? -ne 0
+check "... as not a Windows program" said 'is not a Windows program (too short)'
+check "... and not installed" test ! -e "$work/scratch/prefix/share/solidsetup/short.exe"
 if [ -f "$src/build/win64/Setup.exe" ]; then
   stub_install "$src/build/win64/Setup.exe"
-  check "stub check: the x86_64 Setup.exe is refused" \
-    bash -c "[ $? -ne 0 ] && grep -q 'not a Windows program of the expected kind' '$out' && [ ! -e '$work/scratch/prefix/share/solidsetup/Setup.exe' ]"
+  check "stub check: the x86_64 Setup.exe is refused" test $? -ne 0
+  check "... as the wrong kind of program" said 'not a Windows program of the expected kind'
+  check "... and not installed" test ! -e "$work/scratch/prefix/share/solidsetup/Setup.exe"
 fi
 
 # --- the Debian package -----------------------------------------------------------
