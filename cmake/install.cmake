@@ -51,6 +51,9 @@ install(FILES packaging/copyright DESTINATION ${SOLIDSETUP_INSTALL_DOC}
 if(EXISTS ${SOLIDSETUP_MINGW_COPYRIGHT})
   install(FILES ${SOLIDSETUP_MINGW_COPYRIGHT} DESTINATION ${SOLIDSETUP_INSTALL_DOC}
           RENAME $<IF:$<BOOL:${WIN32}>,MINGW-W64-RUNTIME.txt,mingw-w64-runtime.copyright>)
+else()
+  message(WARNING "${SOLIDSETUP_MINGW_COPYRIGHT} not found: installations and packages will lack the "
+                  "MinGW-w64 runtime's licence (install mingw-w64-common, or set SOLIDSETUP_MINGW_COPYRIGHT)")
 endif()
 
 if(NOT WIN32)
