@@ -12,11 +12,12 @@
 
 #include "archive/extract_archive.h"
 #include "pack/archive_writer.h"
-#include "pack/checksum.h"
 #include "tools/solidsetup/build_files.h"
 #include "tools/solidsetup/build_progress.h"
 #include "tools/solidsetup/build_stub.h"
+#include "tools/solidsetup/build_uninstaller.h"
 #include "tools/solidsetup/commands.h"
+#include "util/crc32.h"
 
 namespace fs = std::filesystem;
 
@@ -24,6 +25,7 @@ namespace {
 
 const char kBuildUsage[] =
     "usage: solidsetup build PRODUCT_DIR -o OUTPUT [--stub FILE|none] [--level 1..5] [--order FILE] [--quiet]\n"
+    "                        [--no-uninstaller | --uninstaller FILE]\n"
     "\n"
     "Packs every file below PRODUCT_DIR into a solid archive and writes OUTPUT:\n"
     "the setup stub followed by the archive.\n"
@@ -38,6 +40,9 @@ const char kBuildUsage[] =
     "  --order FILE    a list of archive names (one per line) packed first, in\n"
     "                  that order; the rest follow in the default order\n"
     "  --quiet         no progress bar and no summary line\n"
+    "  --no-uninstaller  add no uninstaller when PRODUCT_DIR holds no UnInst.exe\n"
+    "  --uninstaller FILE  the uninstaller program to add as UnInst.exe; default:\n"
+    "                  Uninstaller.exe next to this tool (or in the win32 build folder)\n"
     "\n"
     "Default order: FILE_ID.DIZ, INSTALL.INF, the language files (*.LNG), then\n"
     "every other file, by name.\n"
@@ -58,6 +63,8 @@ struct BuildOptions {
     std::string orderFile;
     int level = kDefaultLevel;
     bool quiet = false;
+    bool uninstaller = true;      // add one when the product has none
+    std::string uninstallerProgram;  // empty: the default program
 };
 
 void Fail(const std::string& message) { std::fprintf(stderr, "solidsetup build: %s\n", message.c_str()); }
@@ -96,6 +103,12 @@ int ParseOptions(int argc, char** argv, BuildOptions* options) {
                 return 2;
             }
             options->level = v[0] - '0';
+        } else if (arg == "--no-uninstaller") {
+            options->uninstaller = false;
+        } else if (arg == "--uninstaller") {
+            const char* v = value("--uninstaller");
+            if (!v) return 2;
+            options->uninstallerProgram = v;
         } else if (arg == "--quiet" || arg == "-q") {
             options->quiet = true;
         } else if (!arg.empty() && arg[0] == '-') {
@@ -225,6 +238,14 @@ std::string WithThousands(uint64_t value) {
     return out;
 }
 
+// Removes a scratch file when the build ends, however it ends.
+struct RemoveOnExit {
+    std::string path;
+    ~RemoveOnExit() {
+        if (!path.empty()) std::remove(path.c_str());
+    }
+};
+
 int RunBuild(int argc, char** argv) {
     BuildOptions options;
     int status = ParseOptions(argc, argv, &options);
@@ -240,7 +261,7 @@ int RunBuild(int argc, char** argv) {
     }
     // An output inside the product folder must not pack itself (or its
     // unfinished copy) into the next build.
-    for (const std::string& own : {options.output, options.output + ".partial"}) {
+    for (const std::string& own : {options.output, options.output + ".partial", options.output + ".uninst.partial"}) {
         if (LeaveOutFile(own, &files)) warnings.push_back("left out '" + own + "': it is the output of this build");
     }
     if (files.empty()) {
@@ -262,6 +283,15 @@ int RunBuild(int argc, char** argv) {
     if (!CheckNameClashes(files, &warnings, &error)) {
         Fail(error);
         return 1;
+    }
+    // A setup program gets an uninstaller; a plain archive is no setup.
+    RemoveOnExit scratch;
+    if (options.uninstaller && options.stub != "none") {
+        scratch.path = options.output + ".uninst.partial";
+        if (!AddGeneratedUninstaller(options.uninstallerProgram, scratch.path, &files, &warnings, &error)) {
+            Fail(error);
+            return 1;
+        }
     }
     for (const std::string& w : warnings) std::fprintf(stderr, "solidsetup build: warning: %s\n", w.c_str());
 
