@@ -16,6 +16,7 @@ packages=(
   python3
   locales-all                               # the German system language under Wine
   osslsigncode openssl                      # signing the setup program in the tests
+  dpkg-dev file lintian                     # the Debian package: its dependencies, its check
   "$@"
 )
 

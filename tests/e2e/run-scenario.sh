@@ -3,6 +3,7 @@
 # usage: run-scenario.sh SCENARIO BUILD_DIR DRIVER TOOL STUB
 #   prepare: makes the template Wine prefix and the demo Setup.exe (once).
 #   others:  copies the template into a fresh prefix and runs the driver in it.
+#   windows-tool: first makes the setup with the tool from the Windows zip.
 set -euo pipefail
 scenario=$1
 build=$(realpath "$2") driver=$(realpath "$3") tool=$(realpath "$4") stub=$(realpath "$5")
@@ -133,6 +134,44 @@ if [ "$scenario" = disk-full ]; then
   mount -t tmpfs -o size=96k tmpfs "$disk" || { echo "cannot mount a tmpfs (not root?)"; exit 1; }
   trap 'umount "$disk" 2>/dev/null || umount -l "$disk" 2>/dev/null || true' EXIT
   ln -sfn "$disk" "$prefix/dosdevices/r:"
+fi
+if [ "$scenario" = windows-tool ]; then
+  # The tool as Windows publishers get it: the zip unpacked in a folder of
+  # its own, run from another working folder without --stub; it finds the
+  # Setup.exe beside itself, and its result installs like the fixture's.
+  driven=fresh
+  kit=$e2e/windows-tool
+  rm -rf "$kit"
+  mkdir -p "$kit/unzipped" "$kit/work"
+  cpack -G ZIP --config "$build/CPackConfig.cmake" -B "$kit/zip" >"$kit/cpack.txt" 2>&1 ||
+    { cat "$kit/cpack.txt"; echo "cpack -G ZIP failed"; exit 1; }
+  zip=$(ls "$kit"/zip/solidsetup-*.zip | head -n 1)
+  (cd "$kit/unzipped" && cmake -E tar xf "$zip")
+  top=$(ls -d "$kit"/unzipped/*/ | head -n 1)
+  top=${top%/}
+  for f in solidsetup.exe Setup.exe README.md; do
+    test -s "$top/$f" || { echo "the zip has no $f"; exit 1; }
+  done
+  cp -a "$build/demo-product" "$kit/work/product"
+  cd "$kit/work"
+  tool_step() {  # tool_step WHAT ARGS...: runs the zip's tool, stops the scenario when it fails
+    local what=$1
+    shift
+    if ! "$WINE" "$top/solidsetup.exe" "$@" >"$kit/step.txt" 2>&1; then
+      tr -d '\r' <"$kit/step.txt"
+      echo "the Windows tool failed to $what"
+      exit 1
+    fi
+    tr -d '\r' <"$kit/step.txt"
+  }
+  tool_step "print its version" --version | tee "$kit/version.txt"
+  grep -qiF "default stub: $(winepath "$top/Setup.exe")" "$kit/version.txt" ||
+    { echo "--version does not name the Setup.exe beside the tool"; exit 1; }
+  tool_step "build the setup" build product -o Setup.exe --quiet
+  tool_step "test its setup" test Setup.exe | tail -n 1
+  cmp "$kit/work/Setup.exe" "$e2e/Setup.exe" || { echo "differs from the fixture's Setup.exe"; exit 1; }
+  setup=$kit/work/Setup.exe
+  cd "$build"
 fi
 if [ "$scenario" = uninstall ]; then
   setup=$e2e/generated/Setup.exe

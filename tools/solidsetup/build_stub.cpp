@@ -36,7 +36,19 @@ const uint32_t kScanLength = 249999;
 std::vector<std::string> DefaultStubCandidates() {
     fs::path folder = ToolFolder();
     if (folder.empty()) return {"Setup.exe"};
-    return {(folder / "Setup.exe").string(), (folder.parent_path() / "win32" / "Setup.exe").string()};
+    // Installed (PREFIX/bin with PREFIX/share/solidsetup), unpacked from the
+    // Windows zip (side by side), or run from the build tree (build/native
+    // beside build/win32).
+    return {(folder.parent_path() / "share" / "solidsetup" / "Setup.exe").string(), (folder / "Setup.exe").string(),
+            (folder.parent_path() / "win32" / "Setup.exe").string()};
+}
+
+std::string FindDefaultStub() {
+    for (const std::string& candidate : DefaultStubCandidates()) {
+        std::error_code ec;
+        if (fs::is_regular_file(candidate, ec)) return candidate;
+    }
+    return std::string();
 }
 
 std::string CheckStub(const std::vector<uint8_t>& stub, const std::vector<uint8_t>& archiveStart) {

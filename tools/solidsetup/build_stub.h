@@ -7,9 +7,15 @@
 // The last offset at which the setup program's scan finds the archive.
 const uint32_t kLastArchiveOffset = 249996;
 
-// Where the default stub is looked for: "Setup.exe" next to this tool, then
-// in the win32 build folder beside the tool's own build folder.
+// Where the default stub is looked for, in this order, relative to the folder
+// that holds this tool's executable (symbolic links resolved):
+// "../share/solidsetup/Setup.exe" (the installed layout), "Setup.exe" beside
+// the tool (the Windows zip), "../win32/Setup.exe" (the build tree).
 std::vector<std::string> DefaultStubCandidates();
+
+// The first of DefaultStubCandidates() that is a regular file, or an empty
+// string when there is none.
+std::string FindDefaultStub();
 
 // Checks a stub: a Windows executable, small enough that the archive after
 // it starts at or before kLastArchiveOffset, and without bytes that the

@@ -41,7 +41,9 @@ const char kBuildUsage[] =
     "  -o, --output OUTPUT  the setup program to write (for example Setup.exe);\n"
     "                       it may be neither the stub nor a file of the product\n"
     "  --stub FILE          the setup executable to append the archive to; default:\n"
-    "                       Setup.exe next to this tool (or in the win32 build folder)\n"
+    "                       the installed Setup.exe (../share/solidsetup/ from this\n"
+    "                       tool), else Setup.exe next to this tool, else the one in\n"
+    "                       the win32 build folder ('solidsetup --version' names it)"
     "  --stub none          write a plain archive without a stub\n"
     "  --level N            1 fastest ... 5 smallest (default 3)\n"
     "  --order FILE         a list of archive names (one per line) packed first, in\n"
@@ -152,8 +154,8 @@ int ParseBuildOptions(int argc, char** argv, BuildOptions* options) {
         if (options->stub.empty()) {
             std::string message = "no setup stub found (looked for";
             for (const std::string& candidate : DefaultStubCandidates()) message += " '" + candidate + "'";
-            Fail(message + "); build the win32 preset, which makes Setup.exe, or give --stub FILE "
-                           "(--stub none writes a plain archive)");
+            Fail(message + "); reinstall solidsetup with its Setup.exe, build the win32 preset, which makes "
+                           "Setup.exe, or give --stub FILE (--stub none writes a plain archive)");
             return kExitFailed;
         }
     }

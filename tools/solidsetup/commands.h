@@ -7,3 +7,7 @@ int RunTestCommand(int argc, char** argv);
 int RunExtractCommand(int argc, char** argv);
 int RunBuildCommand(int argc, char** argv);
 int RunCheckCommand(int argc, char** argv);
+
+// Prints the version and where the default stub was found (or where it was
+// looked for); always exits with 0 unless given arguments.
+int RunVersionCommand(int argc, char** argv);

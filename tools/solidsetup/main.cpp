@@ -25,6 +25,10 @@ const char kUsage[] =
     "Exit status: 0 ok, 1 damaged archive or failed work, 2 wrong command line,\n"
     "3 extract left some files out.\n"
     "\n"
+    "Options:\n"
+    "  --help                this text\n"
+    "  --version             the tool's version and where the default stub was found\n"
+    "\n"
     "Run 'solidsetup COMMAND --help' for the details of one command.\n";
 
 struct Command {
@@ -41,6 +45,7 @@ const Command kCommands[] = {
 
 int main(int argc, char** argv) {
     UseEnvironmentLocale();
+    if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) return RunVersionCommand(argc - 2, argv + 2);
     if (argc < 2) {
         std::fputs(kUsage, stderr);
         return kExitUsage;
