@@ -9,6 +9,7 @@
 #include "pack/match_finder.h"
 #include "pack/pack_format.h"
 #include "pack/symbol_coder.h"
+#include "pack/tree_finder.h"
 
 struct ParseInput {
     const uint8_t* history;  // every byte of the window so far; the stretch lies inside
@@ -18,6 +19,8 @@ struct ParseInput {
     MatchFinder* finder;
     const uint32_t* prices;  // symbol prices in bits (374), for the choices
     const TableState* tables;  // the code in force, or null: whether a new one would pay
+    TreeFinder* tree;        // the optimal parser's finder (the greedy ones use finder)
+    uint32_t historySize;    // bytes of history known (the finder may look past end)
 };
 
 // Greedy parse (lazy: also tries a literal first when the next position

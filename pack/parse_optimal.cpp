@@ -54,14 +54,13 @@ void FindStretchMatches(const ParseInput& input, StretchMatches* matches) {
     matches->candidates.clear();
     MatchCandidate found[kMaxCandidates];
     for (uint32_t pos = input.begin; pos < input.end; ++pos) {
-        MatchFinderInsertUpTo(input.finder, input.history, pos, input.end);
         matches->first.push_back(static_cast<uint32_t>(matches->candidates.size()));
-        uint32_t n = FindMatches(input.finder, input.history, pos, input.end - pos, found, kMaxCandidates);
+        uint32_t n = TreeFindMatches(input.tree, input.history, pos, input.end - pos, input.historySize, found,
+                                     kMaxCandidates);
         for (uint32_t i = 0; i < n; ++i) {
             if (found[i].distance <= pos - input.windowStart) matches->candidates.push_back(found[i]);
         }
     }
-    MatchFinderInsertUpTo(input.finder, input.history, input.end, input.end);
     matches->first.push_back(static_cast<uint32_t>(matches->candidates.size()));
 }
 
@@ -106,7 +105,7 @@ inline void RelaxWithRepeat(const ParseInput& input, const PriceTables& tables, 
 void ParsePass(const ParseInput& input, const StretchMatches& matches, const PriceTables& tables,
                CopyHistory* copies, std::vector<Token>* tokens, std::vector<Node>& nodes) {
     const uint32_t* prices = tables.prices;
-    const uint32_t nice = input.finder->niceLength;
+    const uint32_t nice = input.tree->niceLength;
     std::vector<Token> reversed;
     uint32_t segmentStart = input.begin;
     while (segmentStart < input.end) {

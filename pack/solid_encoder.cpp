@@ -24,8 +24,20 @@ const LevelSettings kLevels[6] = {
     {16, 32, 0, 1, 16384, 1u << 17},         // 2: greedy, deeper search
     {8, 32, 1, 1, 16384, 1u << 17},          // 3: default, lazy
     {48, 128, 2, 2, 1u << 20, 1u << 15},     // 4: near-optimal
-    {1024, 258, 2, 4, 1u << 20, 1u << 15},   // 5: best
+    {256, 258, 2, 4, 1u << 20, 1u << 15},   // 5: best
 };
+
+// Only the level's own finder holds tables.
+void ResetFinders(SolidEncoder* encoder) {
+    const LevelSettings& settings = kLevels[encoder->level];
+    if (settings.parser == 2) {
+        TreeFinderInit(&encoder->tree, settings.depth, settings.niceLength);
+        encoder->finder = MatchFinder();
+    } else {
+        MatchFinderInit(&encoder->finder, settings.depth, settings.niceLength);
+        encoder->tree = TreeFinder();
+    }
+}
 
 }  // namespace
 
@@ -34,7 +46,7 @@ void SolidEncoderInit(SolidEncoder* encoder, int level) {
     if (level > kBestLevel) level = kBestLevel;
     encoder->level = level;
     encoder->history.clear();
-    MatchFinderInit(&encoder->finder, kLevels[level].depth, kLevels[level].niceLength);
+    ResetFinders(encoder);
     std::memset(&encoder->copies, 0, sizeof(encoder->copies));
     std::memset(&encoder->tables, 0, sizeof(encoder->tables));
     encoder->started = false;
@@ -49,7 +61,7 @@ void EncodeEntry(SolidEncoder* encoder, const uint8_t* data, size_t size, std::v
     if (!solid && !encoder->history.empty()) {
         // A non-solid entry starts the decoder's window afresh.
         encoder->history.clear();
-        MatchFinderInit(&encoder->finder, settings.depth, settings.niceLength);
+        ResetFinders(encoder);
     }
     checkpoint->historySize = encoder->history.size();
     checkpoint->copies = encoder->copies;
@@ -86,8 +98,8 @@ void EncodeEntry(SolidEncoder* encoder, const uint8_t* data, size_t size, std::v
         } else {
             for (uint32_t i = 0; i < kTableLengthCount; ++i) prices[i] = i < 256 ? 8 : 6;
         }
-        ParseInput input = {encoder->history.data(), stretch,  stretchEnd,     0,
-                            &encoder->finder,        prices,   &encoder->tables};
+        ParseInput input = {encoder->history.data(), stretch, stretchEnd, 0, &encoder->finder, prices,
+                            &encoder->tables, &encoder->tree, static_cast<uint32_t>(encoder->history.size())};
         CopyHistory copies = encoder->copies;
         tokens.clear();
         if (settings.parser == 2) {
@@ -107,7 +119,12 @@ void EncodeEntry(SolidEncoder* encoder, const uint8_t* data, size_t size, std::v
 }
 
 void RollbackEntry(SolidEncoder* encoder, const EncoderCheckpoint& checkpoint) {
-    MatchFinderRollback(&encoder->finder, encoder->history.data(), static_cast<uint32_t>(checkpoint.historySize));
+    if (kLevels[encoder->level].parser == 2) {
+        TreeFinderRollback(&encoder->tree, encoder->history.data(), static_cast<uint32_t>(checkpoint.historySize));
+    } else {
+        MatchFinderRollback(&encoder->finder, encoder->history.data(),
+                            static_cast<uint32_t>(checkpoint.historySize));
+    }
     encoder->history.resize(checkpoint.historySize);
     encoder->copies = checkpoint.copies;
     encoder->tables = checkpoint.tables;
