@@ -27,6 +27,22 @@ struct ParseInput {
 // offers a better copy). Updates history with the copies it makes.
 void ParseGreedy(const ParseInput& input, bool lazy, CopyHistory* copies, std::vector<Token>* tokens);
 
-// Near-optimal parse: shortest path over prices. `passes` > 1 prices each
-// further pass with code lengths built from the previous pass's result.
-void ParseOptimal(const ParseInput& input, uint32_t passes, CopyHistory* copies, std::vector<Token>* tokens);
+// Matches of every position of a stretch, found once and reused by every
+// pass of the optimal parser.
+struct StretchMatches {
+    std::vector<uint32_t> first;  // index of each position's first candidate; one more at the end
+    std::vector<MatchCandidate> candidates;
+};
+
+// Finds (and inserts into input.tree) the matches of every position of the
+// stretch. Reads only the history and the tree, so it may run beside the
+// parse and coding of the stretch before.
+void FindStretchMatches(const ParseInput& input, StretchMatches* matches);
+
+// Near-optimal parse: shortest path over prices, with the matches found for
+// this stretch. `passes` > 1 plans blocks from each pass's result (split
+// where a code of their own pays for its table) and prices the next pass
+// with each block's code. Appends the tokens, and the index of each block's
+// first token to blockStarts (the coder weighs a new table there).
+void ParseOptimal(const ParseInput& input, const StretchMatches& matches, uint32_t passes, CopyHistory* copies,
+                  std::vector<Token>* tokens, std::vector<size_t>* blockStarts);

@@ -1,6 +1,8 @@
 #include "pack/solid_encoder.h"
 
 #include <cstring>
+#include <cstdlib>//TMP
+#include <thread>
 
 #include "pack/bit_output.h"
 #include "pack/parse.h"
@@ -18,7 +20,7 @@ struct LevelSettings {
 
 // The optimal levels code each stretch with one table block of its own when
 // that pays, so that the prices of their later passes are the real ones.
-const LevelSettings kLevels[6] = {
+LevelSettings kLevels[6] = {
     {0, 0, 0, 0, 0, 0},
     {4, 32, 0, 1, 16384, 1u << 17},          // 1: fastest, greedy
     {16, 32, 0, 1, 16384, 1u << 17},         // 2: greedy, deeper search
@@ -42,6 +44,10 @@ void ResetFinders(SolidEncoder* encoder) {
 }  // namespace
 
 void SolidEncoderInit(SolidEncoder* encoder, int level) {
+    if (getenv("SS_PASSES")) kLevels[5].passes = atoi(getenv("SS_PASSES"));
+    if (getenv("SS_STRETCH")) kLevels[5].stretch = atoi(getenv("SS_STRETCH"));
+    if (getenv("SS_DEPTH")) kLevels[5].depth = atoi(getenv("SS_DEPTH"));
+    if (getenv("SS_BLOCK")) kLevels[5].blockTokens = atoi(getenv("SS_BLOCK"));
     if (level < kFastestLevel) level = kFastestLevel;
     if (level > kBestLevel) level = kBestLevel;
     encoder->level = level;
@@ -51,6 +57,9 @@ void SolidEncoderInit(SolidEncoder* encoder, int level) {
     std::memset(&encoder->tables, 0, sizeof(encoder->tables));
     encoder->started = false;
     encoder->progress = nullptr;
+    unsigned cores = std::thread::hardware_concurrency();
+    encoder->threads = cores == 0 ? 1 : cores;
+    if (getenv("SS_THREADS")) encoder->threads = atoi(getenv("SS_THREADS"));
     encoder->progressData = nullptr;
 }
 
@@ -90,26 +99,59 @@ void EncodeEntry(SolidEncoder* encoder, const uint8_t* data, size_t size, std::v
     if (size == 0 && firstBlock) {
         CodeTokens(&output, nullptr, 0, nullptr, &encoder->copies, &encoder->tables, true, coderOptions);
     }
-    for (uint32_t stretch = begin; stretch < end;) {
+    const uint32_t historySize = static_cast<uint32_t>(encoder->history.size());
+    auto inputFor = [&](uint32_t stretch, const uint32_t* stretchPrices) {
         uint32_t stretchEnd = end - stretch > settings.stretch ? stretch + settings.stretch : end;
+        return ParseInput{encoder->history.data(), stretch,  stretchEnd,     0,          &encoder->finder,
+                          stretchPrices,           &encoder->tables, &encoder->tree, historySize};
+    };
+    // The optimal levels find the next stretch's matches while this one is
+    // parsed and coded: the finder reads only the history, so the result is
+    // the same with or without the second thread.
+    const bool optimal = settings.parser == 2;
+    StretchMatches matches;
+    StretchMatches nextMatches;
+    if (optimal && begin < end) FindStretchMatches(inputFor(begin, prices), &matches);
+    std::vector<size_t> blockStarts;
+    for (uint32_t stretch = begin; stretch < end;) {
+        ParseInput input = inputFor(stretch, prices);
+        const uint32_t stretchEnd = input.end;
+        std::thread finder;
+        if (optimal && stretchEnd < end) {
+            ParseInput next = inputFor(stretchEnd, prices);
+            if (encoder->threads > 1) {
+                finder = std::thread(FindStretchMatches, next, &nextMatches);
+            } else {
+                FindStretchMatches(next, &nextMatches);
+            }
+        }
         if (encoder->tables.haveTables) {
-            uint32_t absent = settings.parser == 2 ? kUnusedSymbolGuess : kUnusedSymbolPrice;
-            PricesFromLengths(encoder->tables.lengths, absent, prices);
+            PricesFromLengths(encoder->tables.lengths, optimal ? kUnusedSymbolGuess : kUnusedSymbolPrice, prices);
         } else {
             for (uint32_t i = 0; i < kTableLengthCount; ++i) prices[i] = i < 256 ? 8 : 6;
         }
-        ParseInput input = {encoder->history.data(), stretch, stretchEnd, 0, &encoder->finder, prices,
-                            &encoder->tables, &encoder->tree, static_cast<uint32_t>(encoder->history.size())};
         CopyHistory copies = encoder->copies;
         tokens.clear();
-        if (settings.parser == 2) {
-            ParseOptimal(input, settings.passes, &copies, &tokens);
+        blockStarts.clear();
+        if (optimal) {
+            ParseOptimal(input, matches, settings.passes, &copies, &tokens, &blockStarts);
         } else {
             ParseGreedy(input, settings.parser == 1, &copies, &tokens);
+            blockStarts.push_back(0);
         }
-        CodeTokens(&output, tokens.data(), tokens.size(), encoder->history.data() + stretch, &encoder->copies,
-                   &encoder->tables, firstBlock, coderOptions);
-        firstBlock = false;
+        // Each planned block is weighed for a table of its own.
+        blockStarts.push_back(tokens.size());
+        const uint8_t* blockData = encoder->history.data() + stretch;
+        for (size_t b = 0; b + 1 < blockStarts.size(); ++b) {
+            const Token* first = tokens.data() + blockStarts[b];
+            const size_t count = blockStarts[b + 1] - blockStarts[b];
+            CodeTokens(&output, first, count, blockData, &encoder->copies, &encoder->tables, firstBlock, coderOptions);
+            for (size_t t = 0; t < count; ++t) blockData += first[t].length;
+            firstBlock = false;
+        }
+        if (finder.joinable()) finder.join();
+        matches.first.swap(nextMatches.first);
+        matches.candidates.swap(nextMatches.candidates);
         stretch = stretchEnd;
         if (encoder->progress) encoder->progress(stretch - begin, encoder->progressData);
     }

@@ -28,6 +28,7 @@ struct SolidEncoder {
     CopyHistory copies;
     TableState tables;
     bool started;                  // a compressed entry has been written: the next ones are solid
+    uint32_t threads;              // threads the encoder may use (the output is the same for any count)
     PackProgress progress;
     void* progressData;
 };
