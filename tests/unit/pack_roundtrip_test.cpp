@@ -166,7 +166,10 @@ TEST(PackRoundTrip, RecordsUseRecentDistancesAndRepeats) {
         CopyHistory copies = {};
         std::vector<Token> tokens;
         if (level >= 4) {
-            ParseOptimal(input, 1, &copies, &tokens);
+            StretchMatches matches;
+            FindStretchMatches(input, &matches);
+            std::vector<size_t> blockStarts;
+            ParseOptimal(input, matches, 1, &copies, &tokens, &blockStarts);
         } else {
             ParseGreedy(input, level == 3, &copies, &tokens);
         }
