@@ -1,7 +1,6 @@
 #include "pack/solid_encoder.h"
 
 #include <cstring>
-#include <cstdlib>//TMP
 #include <thread>
 
 #include "pack/bit_output.h"
@@ -20,13 +19,13 @@ struct LevelSettings {
 
 // The optimal levels code each stretch with one table block of its own when
 // that pays, so that the prices of their later passes are the real ones.
-LevelSettings kLevels[6] = {
+const LevelSettings kLevels[6] = {
     {0, 0, 0, 0, 0, 0},
     {4, 32, 0, 1, 16384, 1u << 17},          // 1: fastest, greedy
     {16, 32, 0, 1, 16384, 1u << 17},         // 2: greedy, deeper search
     {8, 32, 1, 1, 16384, 1u << 17},          // 3: default, lazy
-    {48, 128, 2, 2, 1u << 20, 1u << 15},     // 4: near-optimal
-    {256, 258, 2, 4, 1u << 20, 1u << 15},   // 5: best
+    {32, 64, 2, 2, 1u << 20, 1u << 15},      // 4: near-optimal
+    {256, 128, 2, 2, 1u << 20, 1u << 15},    // 5: best
 };
 
 // Only the level's own finder holds tables.
@@ -44,10 +43,6 @@ void ResetFinders(SolidEncoder* encoder) {
 }  // namespace
 
 void SolidEncoderInit(SolidEncoder* encoder, int level) {
-    if (getenv("SS_PASSES")) kLevels[5].passes = atoi(getenv("SS_PASSES"));
-    if (getenv("SS_STRETCH")) kLevels[5].stretch = atoi(getenv("SS_STRETCH"));
-    if (getenv("SS_DEPTH")) kLevels[5].depth = atoi(getenv("SS_DEPTH"));
-    if (getenv("SS_BLOCK")) kLevels[5].blockTokens = atoi(getenv("SS_BLOCK"));
     if (level < kFastestLevel) level = kFastestLevel;
     if (level > kBestLevel) level = kBestLevel;
     encoder->level = level;
@@ -59,7 +54,6 @@ void SolidEncoderInit(SolidEncoder* encoder, int level) {
     encoder->progress = nullptr;
     unsigned cores = std::thread::hardware_concurrency();
     encoder->threads = cores == 0 ? 1 : cores;
-    if (getenv("SS_THREADS")) encoder->threads = atoi(getenv("SS_THREADS"));
     encoder->progressData = nullptr;
 }
 

@@ -23,7 +23,8 @@ namespace fs = std::filesystem;
 namespace {
 
 const char kBuildUsage[] =
-    "usage: solidsetup build PRODUCT_DIR -o OUTPUT [--stub FILE|none] [--level 1..5] [--order FILE] [--quiet]\n"
+    "usage: solidsetup build PRODUCT_DIR -o OUTPUT [--stub FILE|none] [--level 1..5] [--threads N] [--order FILE]\n"
+    "                        [--quiet]\n"
     "\n"
     "Packs every file below PRODUCT_DIR into a solid archive and writes OUTPUT:\n"
     "the setup stub followed by the archive.\n"
@@ -33,6 +34,8 @@ const char kBuildUsage[] =
     "                  Setup.exe next to this tool (or in the win32 build folder)\n"
     "  --stub none     write a plain archive without a stub\n"
     "  --level N       1 fastest ... 5 smallest (default 3)\n"
+    "  --threads N     threads to use (default: one per core); the output is the\n"
+    "                  same byte for byte whatever the number\n"
     "  --order FILE    a list of archive names (one per line) packed first, in\n"
     "                  that order; the rest follow in the default order\n"
     "  --quiet         no progress bar and no summary line\n"
@@ -55,6 +58,7 @@ struct BuildOptions {
     std::string stub;  // empty: the default stub
     std::string orderFile;
     int level = kDefaultLevel;
+    uint32_t threads = 0;  // 0: one per core
     bool quiet = false;
 };
 
@@ -94,6 +98,16 @@ int ParseOptions(int argc, char** argv, BuildOptions* options) {
                 return 2;
             }
             options->level = v[0] - '0';
+        } else if (arg == "--threads") {
+            const char* v = value("--threads");
+            if (!v) return 2;
+            char* end = nullptr;
+            unsigned long n = std::strtoul(v, &end, 10);
+            if (end == v || *end != '\0' || v[0] == '-' || n < 1 || n > 1024) {
+                Fail("--threads takes a number from 1 to 1024");
+                return 2;
+            }
+            options->threads = static_cast<uint32_t>(n);
         } else if (arg == "--quiet" || arg == "-q") {
             options->quiet = true;
         } else if (!arg.empty() && arg[0] == '-') {
@@ -309,6 +323,7 @@ int RunBuild(int argc, char** argv) {
     BuildProgressInit(&progress, totalIn, options.quiet);
     ArchiveWriter writer;
     ArchiveWriterInit(&writer, options.level);
+    if (options.threads != 0) writer.encoder.threads = options.threads;
     writer.encoder.progress = ReportProgress;
     writer.encoder.progressData = &progress;
 

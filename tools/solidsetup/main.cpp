@@ -15,7 +15,8 @@ const char kUsage[] =
     "  test FILE             decode every entry and verify its checksum\n"
     "  extract FILE [-d DIR] [--flat] [--force]\n"
     "                        extract every entry into DIR (default: the current folder)\n"
-    "  build PRODUCT_DIR -o Setup.exe [--stub FILE|none] [--level 1..5] [--order FILE]\n"
+    "  build PRODUCT_DIR -o Setup.exe [--stub FILE|none] [--level 1..5] [--threads N]\n"
+    "        [--order FILE]\n"
     "                        pack a product folder and write the setup program\n"
     "\n"
     "Run 'solidsetup COMMAND --help' for the details of one command.\n";
