@@ -15,17 +15,18 @@ struct LevelSettings {
     uint32_t passes;      // optimal parser: passes over each stretch
     uint32_t blockTokens; // tokens weighed at a time for a new table block
     uint32_t stretch;     // input bytes parsed, then coded, at a time
+    uint32_t copyInsertLimit;  // greedy levels: positions of a copy put in the finder (0: all)
 };
 
 // The optimal levels code each stretch with one table block of its own when
 // that pays, so that the prices of their later passes are the real ones.
 const LevelSettings kLevels[6] = {
-    {0, 0, 0, 0, 0, 0},
-    {4, 32, 0, 1, 16384, 1u << 17},          // 1: fastest, greedy
-    {16, 32, 0, 1, 16384, 1u << 17},         // 2: greedy, deeper search
-    {8, 32, 1, 1, 16384, 1u << 17},          // 3: default, lazy
-    {32, 64, 2, 2, 1u << 20, 1u << 15},      // 4: near-optimal
-    {256, 128, 2, 2, 1u << 20, 1u << 15},    // 5: best
+    {0, 0, 0, 0, 0, 0, 0},
+    {1, 32, 0, 1, 16384, 1u << 17, 4},       // 1: fastest, greedy
+    {16, 32, 0, 1, 16384, 1u << 17, 0},      // 2: greedy, deeper search
+    {8, 32, 1, 1, 16384, 1u << 17, 0},       // 3: default, lazy
+    {32, 64, 2, 2, 1u << 20, 1u << 15, 0},   // 4: near-optimal
+    {256, 128, 2, 2, 1u << 20, 1u << 15, 0}, // 5: best
 };
 
 // Only the level's own finder holds tables.
@@ -36,6 +37,7 @@ void ResetFinders(SolidEncoder* encoder) {
         encoder->finder = MatchFinder();
     } else {
         MatchFinderInit(&encoder->finder, settings.depth, settings.niceLength);
+        encoder->finder.copyInsertLimit = settings.copyInsertLimit;
         encoder->tree = TreeFinder();
     }
 }
