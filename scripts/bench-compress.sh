@@ -2,8 +2,10 @@
 # Compression benchmark of the whole 'solidsetup build' command on the PE
 # corpus of ../shared/bench/pe-corpus.txt, next to gzip -9, zstd -19 and xz
 # with the same 1 MB window over a tar of the same files, all measured in
-# this one run (wall time, one command after the other). Prints a line per
-# target saying whether it is met.
+# this one run, one command after the other. Prints a line per target
+# saying whether it is met: the one-core targets compare CPU seconds (user
+# plus system), which a machine busy with other work disturbs far less than
+# wall time; the all-threads target compares wall time. Both are printed.
 #
 # usage: bench-compress.sh [--levels 12345] [--dir DLL_FOLDER]
 #   SOLIDSETUP_BENCH_BUILD: the native build folder (default build/native)
@@ -40,20 +42,20 @@ input=$(cat "$work/product/"* | wc -c)
 cores=$(nproc)
 printf 'corpus: %s files, %s bytes (%s bytes as a tar), %s cores\n\n' \
   "$(echo "$files" | wc -w)" "$input" "$(stat -c %s "$work/corpus.tar")" "$cores"
-printf '%-36s %12s %8s %9s %9s %8s\n' method bytes ratio seconds "MB/s in" "MB peak"
+printf '%-36s %12s %8s %8s %8s %9s %8s\n' method bytes ratio "wall s" "CPU s" "MB/s CPU" "MB peak"
 
 results=$work/results
 : >"$results"
-measure() {  # measure KEY LABEL OUTPUT COMMAND...: runs once, records bytes, wall seconds, peak memory
+measure() {  # measure KEY LABEL OUTPUT COMMAND...: runs once; records bytes, wall and CPU seconds, peak memory
   local key=$1 label=$2 output=$3
   shift 3
-  /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null
-  local size seconds kb
+  /usr/bin/time -f '%e %U %S %M' -o "$work/time" "$@" >/dev/null
+  local size seconds user system kb
   size=$(stat -c %s "$output")
-  read -r seconds kb <"$work/time"
-  echo "$key $size $seconds $kb" >>"$results"
-  awk -v l="$label" -v b="$size" -v s="$seconds" -v k="$kb" -v n="$input" \
-    'BEGIN { printf "%-36s %12d %8.4f %9.2f %9.2f %8.0f\n", l, b, b / n, s, n / (s > 0 ? s : 0.01) / 1e6, k / 1024 }'
+  read -r seconds user system kb <"$work/time"
+  echo "$key $size $seconds $kb $user $system" >>"$results"
+  awk -v l="$label" -v b="$size" -v s="$seconds" -v c="$user" -v y="$system" -v k="$kb" -v n="$input" \
+    'BEGIN { c += y; printf "%-36s %12d %8.4f %8.2f %8.2f %9.2f %8.0f\n", l, b, b / n, s, c, n / (c > 0 ? c : 0.01) / 1e6, k / 1024 }'
 }
 
 tool=$build/solidsetup
@@ -61,7 +63,7 @@ for level in $(echo "$levels" | grep -o '[1-5]'); do
   measure "L$level" "solidsetup build --level $level (1 thread)" "$work/l$level.rar" \
     "$tool" build "$work/product" -o "$work/l$level.rar" --stub none --level "$level" --threads 1 --quiet
   "$tool" test "$work/l$level.rar" >/dev/null || echo "  level $level: the archive does NOT verify"
-  if [ "$level" -ge 4 ] && [ "$cores" -gt 1 ]; then
+  if [ "$level" -eq 5 ] && [ "$cores" -gt 1 ]; then
     measure "L${level}all" "solidsetup build --level $level ($cores threads)" "$work/l${level}all.rar" \
       "$tool" build "$work/product" -o "$work/l${level}all.rar" --stub none --level "$level" --quiet
     cmp -s "$work/l$level.rar" "$work/l${level}all.rar" || echo "  level $level: output differs with $cores threads"
@@ -76,26 +78,26 @@ measure xz "xz --lzma2=preset=9,dict=1MiB -T1" "$work/peer.out" \
 echo
 echo "targets (against the peers of this run):"
 awk -v cores="$cores" -v n="$input" '
-  { size[$1] = $2; secs[$1] = $3; kb[$1] = $4 }
+  { size[$1] = $2; wall[$1] = $3; kb[$1] = $4; secs[$1] = $5 + $6 }
   function line(ok, text) { printf "  %-7s %s\n", ok ? "met" : "NOT met", text }
   END {
     zs = size["zstd"]; zt = secs["zstd"]; gs = size["gzip"]; gt = secs["gzip"]
     if ("L5" in size) {
       line(size["L5"] <= zs, sprintf("level 5 size <= zstd -19 (1 MB window): %.4f times", size["L5"] / zs))
-      line(secs["L5"] <= 1.5 * zt, sprintf("level 5 time on one core <= 1.5 times zstd -19: %.2f times", secs["L5"] / zt))
-      if ("L5all" in secs)
-        line(secs["L5all"] <= zt, sprintf("level 5 time on %d threads <= zstd -19 on one core: %.2f times", cores, secs["L5all"] / zt))
+      line(secs["L5"] <= 1.5 * zt, sprintf("level 5 CPU time <= 1.5 times zstd -19: %.2f times (%.1f s, %.1f s)", secs["L5"] / zt, secs["L5"], zt))
+      if ("L5all" in wall)
+        line(wall["L5all"] <= wall["zstd"], sprintf("level 5 wall time on %d threads <= zstd -19 on one core: %.2f times (%.1f s, %.1f s)", cores, wall["L5all"] / wall["zstd"], wall["L5all"], wall["zstd"]))
     }
     if ("L4" in size) {
       line(size["L4"] <= 1.01 * zs, sprintf("level 4 size <= 1.01 times zstd -19: %.4f times", size["L4"] / zs))
-      line(secs["L4"] > 0 && n / 1e6 / secs["L4"] >= 5, sprintf("level 4 >= 5 MB/s on one core: %.2f MB/s", n / 1e6 / secs["L4"]))
+      line(secs["L4"] > 0 && n / 1e6 / secs["L4"] >= 5, sprintf("level 4 >= 5 MB/s of CPU time: %.2f MB/s", n / 1e6 / secs["L4"]))
     }
     if ("L3" in size) {
       line(size["L3"] <= 0.83 * gs, sprintf("level 3 size <= 0.83 times gzip -9: %.4f times", size["L3"] / gs))
-      line(secs["L3"] > 0 && gt / secs["L3"] >= 2, sprintf("level 3 speed >= 2 times gzip -9 on one core: %.2f times", gt / secs["L3"]))
+      line(secs["L3"] > 0 && gt / secs["L3"] >= 2, sprintf("level 3 speed >= 2 times gzip -9 (CPU time): %.2f times (%.1f s, %.1f s)", gt / secs["L3"], secs["L3"], gt))
     }
     if ("L1" in size)
-      line(secs["L1"] > 0 && n / 1e6 / secs["L1"] >= 30, sprintf("level 1 >= 30 MB/s on one core: %.2f MB/s", n / 1e6 / secs["L1"]))
+      line(secs["L1"] > 0 && n / 1e6 / secs["L1"] >= 30, sprintf("level 1 >= 30 MB/s of CPU time: %.2f MB/s", n / 1e6 / secs["L1"]))
     peak = 0
     for (k in kb) if (k ~ /^L/ && kb[k] > peak) peak = kb[k]
     line(peak <= 300 * 1024, sprintf("memory <= 300 MB at every level: %.0f MB at most", peak / 1024))
