@@ -1,6 +1,7 @@
 #include "pack/solid_encoder.h"
 
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 #include "pack/bit_output.h"
@@ -116,10 +117,13 @@ void EncodeEntry(SolidEncoder* encoder, const uint8_t* data, size_t size, std::v
         if (optimal && stretchEnd < end) {
             ParseInput next = inputFor(stretchEnd, prices);
             if (encoder->threads > 1) {
-                finder = std::thread(FindStretchMatches, next, &nextMatches);
-            } else {
-                FindStretchMatches(next, &nextMatches);
+                try {
+                    finder = std::thread(FindStretchMatches, next, &nextMatches);
+                } catch (const std::system_error&) {
+                    // No thread to be had: the same work on this one.
+                }
             }
+            if (!finder.joinable()) FindStretchMatches(next, &nextMatches);
         }
         if (encoder->tables.haveTables) {
             PricesFromLengths(encoder->tables.lengths, optimal ? kUnusedSymbolGuess : kUnusedSymbolPrice, prices);

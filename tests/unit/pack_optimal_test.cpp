@@ -74,7 +74,9 @@ TEST(TreeFinder, CandidatesAreRealAndTheLongestIsFound) {
         if (pos % 97 == 0 && size - pos >= 4) {
             uint32_t longest = n > 0 ? found[n - 1].length : 0;
             uint32_t expected = LongestByHand(data, pos, available);
-            if (expected >= 3) EXPECT_EQ(longest, expected) << "at " << pos;
+            if (expected >= 3) {
+                EXPECT_EQ(longest, expected) << "at " << pos;
+            }
         }
     }
 }
