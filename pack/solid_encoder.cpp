@@ -26,7 +26,7 @@ const LevelSettings kLevels[6] = {
     {1, 32, 0, 1, 16384, 1u << 17, 4},       // 1: fastest, greedy
     {16, 32, 0, 1, 16384, 1u << 17, 0},      // 2: greedy, deeper search
     {8, 32, 1, 1, 16384, 1u << 17, 0},       // 3: default, lazy
-    {32, 64, 2, 2, 1u << 20, 1u << 15, 0},   // 4: near-optimal
+    {16, 48, 2, 2, 1u << 20, 1u << 15, 0},   // 4: near-optimal
     {256, 128, 2, 2, 1u << 20, 1u << 15, 0}, // 5: best
 };
 
