@@ -12,6 +12,7 @@
 #include "frontend/setup_state.h"
 #include "frontend/survey.h"
 #include "frontend/ui_strings.h"
+#include "frontend/unattended_setup.h"
 #include "install/install_procedure.h"
 #include "install/messages.h"
 #include "util/bounded_string.h"
@@ -61,6 +62,7 @@ void InitSetupDialog(HWND dialog) {
         if (thread != nullptr) CloseHandle(thread);  // never waited for
     }
     ShowDefaultDestination(dialog);
+    if (gSetupCommandLine.given) ApplyCommandLineToDialog(dialog);
 
     if (result != 0) {
         ShowUiMessage(dialog, 3001, gSetupState->selfPath, MB_ICONHAND);

@@ -15,6 +15,11 @@ bool Exists(const char* path) {
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+// Extra flags for every shell operation: none with the dialog, where the
+// shell may show its progress and its own errors; none of its windows when
+// the installation runs unattended.
+FILEOP_FLAGS gQuietFlags = 0;
+
 int RunShellMove(HWND owner, const char* sourceList, const char* targetList, FILEOP_FLAGS extraFlags) {
     SHFILEOPSTRUCTA operation;
     std::memset(&operation, 0, sizeof operation);
@@ -22,7 +27,7 @@ int RunShellMove(HWND owner, const char* sourceList, const char* targetList, FIL
     operation.wFunc = FO_MOVE;
     operation.pFrom = sourceList;
     operation.pTo = targetList;
-    operation.fFlags = FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | extraFlags;
+    operation.fFlags = FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | extraFlags | gQuietFlags;
     if (SHFileOperationA(&operation) != 0 || operation.fAnyOperationsAborted) return -1;
     return 0;
 }
@@ -172,6 +177,10 @@ int ShellMoveContents(HWND owner, const char* sourceFolder, const char* targetFo
     return result;
 }
 
+void QuietShellOperations() {
+    gQuietFlags = FOF_SILENT | FOF_NOERRORUI;
+}
+
 void ShellDelete(const char* path) {
     if (path == nullptr || !Exists(path)) return;
     char list[kListSize] = {};
@@ -180,7 +189,7 @@ void ShellDelete(const char* path) {
     std::memset(&operation, 0, sizeof operation);
     operation.wFunc = FO_DELETE;
     operation.pFrom = list;
-    operation.fFlags = FOF_NOCONFIRMATION;
+    operation.fFlags = FOF_NOCONFIRMATION | gQuietFlags;
     SHFileOperationA(&operation);
 }
 

@@ -18,6 +18,9 @@ int ShellMove(HWND owner, const char* source, const char* target);
 // Moves everything inside sourceFolder into the existing targetFolder,
 // replacing files of the same name. 0 when nothing was left behind.
 int ShellMoveContents(HWND owner, const char* sourceFolder, const char* targetFolder);
+// From now on the shell operations below show no progress and no error
+// windows of their own (an unattended installation).
+void QuietShellOperations();
 // Deletes a file or a folder tree for good, without asking.
 void ShellDelete(const char* path);
 // Renames PSAPI.DLL in the destination folder to TGPSAPI.DLL.

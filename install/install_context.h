@@ -4,8 +4,16 @@
 #include <windows.h>
 #include <cstdint>
 
+// A language row when there is no dialog (an unattended installation).
+struct LanguageChoice {
+    uint32_t tag;  // LanguageTag: two upper-case letters, first in the low byte
+    bool ticked;
+};
+
 struct InstallContext {
-    HWND dialog;                    // the setup dialog: language list 1010, status line 1047
+    HWND dialog;                    // the setup dialog: language list 1010, status line 1047; null when unattended
+    const LanguageChoice* languages;  // without a dialog: the rows the list would show; null with a dialog
+    int languageCount;
     int32_t germanEntryCount;       // entries let through with the language tag "DE"
     char destination[260];          // where entries go; during a retry, the stand-in under the temporary folder
     char exeName[32];               // the main program's file name

@@ -6,6 +6,7 @@
 
 #include "frontend/language_list.h"
 #include "frontend/setup_state.h"
+#include "install/install_log.h"
 #include "platform/platform.h"
 #include "util/bounded_string.h"
 #include "util/file_names.h"
@@ -36,7 +37,7 @@ LanguageVerdict CheckLanguage(const InstallContext* context, const char* entryNa
     const char* stop = std::strchr(part, '.');
     size_t partLength = stop != nullptr ? static_cast<size_t>(stop - part) : std::strlen(part);
     HWND list = context->dialog ? GetDlgItem(context->dialog, kLanguageListId) : nullptr;
-    if (partLength >= 5 || list == nullptr) return kNotALanguageEntry;
+    if (partLength >= 5 || (list == nullptr && context->languages == nullptr)) return kNotALanguageEntry;
 
     char code[5] = {};
     std::memcpy(code, part, partLength);
@@ -44,6 +45,12 @@ LanguageVerdict CheckLanguage(const InstallContext* context, const char* entryNa
     *tag = 0;
     for (int i = 0; i < 3; ++i) *tag |= static_cast<LanguageTag>(static_cast<unsigned char>(code[i])) << (8 * i);
 
+    if (list == nullptr) {
+        for (int i = 0; i < context->languageCount; ++i) {
+            if (context->languages[i].tag == *tag) return context->languages[i].ticked ? kLanguageTicked : kLanguageUnticked;
+        }
+        return kNotALanguageEntry;
+    }
     int row = FindLanguageRow(list, *tag);
     if (row < 0) return kNotALanguageEntry;
     UINT image = static_cast<UINT>(SendMessageA(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row),
@@ -56,9 +63,8 @@ void RecordName(char* field, const char* fileName) {
     AppendBounded(fileName, field, 32);
 }
 
-// Notes the entries that later steps name; false for an entry that is never
-// installed (the settings file).
-bool Classify(InstallContext* context, const char* fileName) {
+// Notes the entries that later steps name.
+void Classify(InstallContext* context, const char* fileName) {
     int length = static_cast<int>(std::strlen(fileName));
     if (CompareNoCase(fileName, "LICENSE.TXT") == 0) {
         RecordName(context->licenseTextName, fileName);
@@ -68,14 +74,11 @@ bool Classify(InstallContext* context, const char* fileName) {
         RecordName(context->germanOrderFormName, fileName);
     } else if (CompareNoCase(fileName, "UnInst.exe") == 0) {
         RecordName(context->uninstallerName, fileName);
-    } else if (EndsWithNoCase(fileName, length, ".INF")) {
-        return false;
     } else if (EndsWithNoCase(fileName, length, ".EXE") && (fileName[0] == 'T' || fileName[0] == 't') &&
                context->exeName[0] == 0) {
         // The product's programs carry the TG prefix; the first one is the main program.
         RecordName(context->exeName, fileName);
     }
-    return true;
 }
 
 int Skip(char* nameBuffer) {
@@ -95,14 +98,15 @@ int InstallEntryCallback(char* nameBuffer, const uint8_t* data, uint32_t size, v
     if (language == kLanguageUnticked) return Skip(nameBuffer);
     if (language == kLanguageTicked && tag == MakeLanguageTag('D', 'E')) ++context->germanEntryCount;
 
-    const char* fileName = nameBuffer + FileNameOffset(nameBuffer);
     // Only a plain file name may be joined to the destination: an empty one
     // (the destination itself), "..", a drive or stream ("C:x", "a:b"), a
     // device (CON, NUL.TXT) or one that Windows would change ("a.txt.")
     // could write outside the folder or open a device. A sound archive never
-    // holds such names; one that does has such entries left out.
-    if (UnsafeFileNameReason(fileName) != nullptr) return Skip(nameBuffer);
-    if (!Classify(context, fileName)) return Skip(nameBuffer);
+    // holds such names; one that does has such entries left out. Settings
+    // files are never installed either.
+    const char* fileName = InstalledFileName(nameBuffer);
+    if (fileName == nullptr) return Skip(nameBuffer);
+    Classify(context, fileName);
 
     char target[MAX_PATH];
     AssignBounded(context->destination, target, sizeof target);
@@ -112,5 +116,6 @@ int InstallEntryCallback(char* nameBuffer, const uint8_t* data, uint32_t size, v
     if (ProbePath(target) == 0) DeleteFileA(target);
     AssignBounded(target, nameBuffer, 260);
     if (context->dialog != nullptr) SetDlgItemTextA(context->dialog, kStatusLineId, target);
+    LogInstallLine("File", target);
     return 0;
 }

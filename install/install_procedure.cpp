@@ -7,6 +7,7 @@
 #include "frontend/ui_strings.h"
 #include "install/file_operations.h"
 #include "install/install_context.h"
+#include "install/install_log.h"
 #include "install/messages.h"
 #include "install/registry_records.h"
 #include "install/shortcuts.h"
@@ -74,9 +75,54 @@ bool IsTicked(HWND dialog, int box) {
 
 }  // namespace
 
+int PerformInstall(InstallContext* context, const InstallChoices& choices, bool* passFailed) {
+    *passFailed = false;
+    // A missing or unready drive fails quietly instead of raising the
+    // system's critical-error box.
+    SetErrorMode(SEM_FAILCRITICALERRORS);
+    CreateDirectoryTree(context->destination);
+    RenameOldSystemLibrary(context->destination);
+
+    int result = ExtractArchive(gSetupState->selfPath, InstallEntryCallback, context);
+    if (result == kExtractCannotCreate && PrepareRetry(context)) {
+        result = ExtractArchive(gSetupState->selfPath, InstallEntryCallback, context);
+    }
+    if (result != kExtractOk) {
+        *passFailed = true;
+        return result;
+    }
+
+    if (context->dialog != nullptr) SetDlgItemTextA(context->dialog, kStatusLineId, "");
+    bool retried = context->tempFolder[0] != 0;
+    if (retried) {
+        result = MoveRetryIntoPlace(context->dialog, context);
+        CopyBounded(context->savedDestination, context->destination, sizeof context->destination);
+        if (result != 0) return -1;
+    }
+
+    char work[kWorkSize];
+    WriteFolderRecord(context->destination);
+    if (context->uninstallerName[0] != 0) {
+        AssignBounded(context->destination, work, sizeof work);
+        JoinPath(context->uninstallerName, work, sizeof work);
+        WriteUninstallRecord(work);
+    }
+
+    char displayName[32];
+    GetDisplayName(context, displayName, sizeof displayName);
+    if (context->exeName[0] != 0) {
+        if (choices.startMenu) CreateProgramGroup(context->dialog, context);
+        AssignBounded(context->destination, work, sizeof work);
+        JoinPath(context->exeName, work, sizeof work);
+        if (choices.desktop) CreateDesktopShortcut(work, displayName);
+        if (choices.quickLaunch) CreateQuickLaunchShortcut(work, displayName);
+    }
+    if (retried) ShellDelete(context->tempFolder);
+    return 0;
+}
+
 int RunInstall(HWND dialog) {
     if (gSetupState == nullptr) return -1;
-    int result = -1;
 
     InstallContext context;
     std::memset(&context, 0, sizeof context);
@@ -86,18 +132,16 @@ int RunInstall(HWND dialog) {
     if (context.destination[0] == 0) return -1;
 
     HCURSOR previousCursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    // A missing or unready drive fails quietly instead of raising the
-    // system's critical-error box.
-    SetErrorMode(SEM_FAILCRITICALERRORS);
-    CreateDirectoryTree(context.destination);
-    RenameOldSystemLibrary(context.destination);
-
-    result = ExtractArchive(gSetupState->selfPath, InstallEntryCallback, &context);
-    if (result == kExtractCannotCreate && PrepareRetry(&context)) {
-        result = ExtractArchive(gSetupState->selfPath, InstallEntryCallback, &context);
-    }
-    if (result != kExtractOk) {
-        SetCursor(previousCursor);
+    // The dialog is blocked while the installation runs, so the boxes read
+    // now are the ones the user left.
+    InstallChoices choices = {IsTicked(dialog, kStartMenuBoxId), IsTicked(dialog, kDesktopBoxId),
+                              IsTicked(dialog, kQuickLaunchBoxId)};
+    bool passFailed = false;
+    int result = PerformInstall(&context, choices, &passFailed);
+    LogInstallLine("Result", result == 0 ? "installed" : "failed, the dialog stays open");
+    SetCursor(previousCursor);
+    if (result != 0) {
+        if (!passFailed) return result;  // the shell reported its own failure
         if (result == kExtractCannotCreate) {
             ShowSystemError(dialog, ERROR_CANNOT_MAKE, nullptr);
         } else {
@@ -106,38 +150,8 @@ int RunInstall(HWND dialog) {
         return result;
     }
 
-    SetDlgItemTextA(dialog, kStatusLineId, "");
-    bool retried = context.tempFolder[0] != 0;
-    if (retried) {
-        result = MoveRetryIntoPlace(dialog, &context);
-        CopyBounded(context.savedDestination, context.destination, sizeof context.destination);
-        if (result != 0) {
-            SetCursor(previousCursor);
-            return -1;
-        }
-    }
-
     char work[kWorkSize];
-    WriteFolderRecord(context.destination);
-    if (context.uninstallerName[0] != 0) {
-        AssignBounded(context.destination, work, sizeof work);
-        JoinPath(context.uninstallerName, work, sizeof work);
-        WriteUninstallRecord(work);
-    }
-
-    char displayName[32];
-    GetDisplayName(&context, displayName, sizeof displayName);
-    if (context.exeName[0] != 0) {
-        if (IsTicked(dialog, kStartMenuBoxId)) CreateProgramGroup(dialog, &context);
-        AssignBounded(context.destination, work, sizeof work);
-        JoinPath(context.exeName, work, sizeof work);
-        if (IsTicked(dialog, kDesktopBoxId)) CreateDesktopShortcut(work, displayName);
-        if (IsTicked(dialog, kQuickLaunchBoxId)) CreateQuickLaunchShortcut(work, displayName);
-    }
-    if (retried) ShellDelete(context.tempFolder);
-    SetCursor(previousCursor);
-
-    AssignBounded(displayName, work, sizeof work);
+    GetDisplayName(&context, work, 32);
     int length = static_cast<int>(std::strlen(work));
     if (length + 10 < kWorkSize) {
         LookupUiString(gSetupState->uiStrings, kSuccessTextId, work + length,

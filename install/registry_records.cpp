@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "frontend/setup_state.h"
+#include "install/install_log.h"
 #include "util/bounded_string.h"
 
 namespace {
@@ -22,9 +23,20 @@ HKEY CreateKeyForWriting(HKEY root, const char* path) {
 }
 
 // String values are stored with their terminating zero counted in the length.
-void SetStringValue(HKEY key, const char* name, const char* text) {
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                   static_cast<DWORD>(std::strlen(text) + 1));
+bool SetStringValue(HKEY key, const char* name, const char* text) {
+    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                          static_cast<DWORD>(std::strlen(text) + 1)) == ERROR_SUCCESS;
+}
+
+void LogRecord(const char* root, const char* keyPath, const char* valueName, const char* data) {
+    char line[800];
+    CopyBounded(root, line, sizeof line);
+    AppendBounded(keyPath, line, sizeof line);
+    AppendBounded(" ", line, sizeof line);
+    AppendBounded(valueName, line, sizeof line);
+    AppendBounded(" = ", line, sizeof line);
+    AppendBounded(data, line, sizeof line);
+    LogInstallLine("Record", line);
 }
 
 }  // namespace
@@ -35,7 +47,7 @@ void WriteFolderRecord(const char* folder) {
     if (valueName[0] == 0 || folder == nullptr || folder[0] == 0) return;
     HKEY key = CreateKeyForWriting(HKEY_CURRENT_USER, kMakerKey);
     if (key == nullptr) return;
-    SetStringValue(key, valueName, folder);
+    if (SetStringValue(key, valueName, folder)) LogRecord("HKEY_CURRENT_USER\\", kMakerKey, valueName, folder);
     RegCloseKey(key);
 }
 
@@ -51,7 +63,9 @@ void WriteUninstallRecord(const char* uninstallerPath) {
     HKEY key = CreateKeyForWriting(HKEY_LOCAL_MACHINE, keyPath);
     if (key == nullptr) return;
     SetStringValue(key, "DisplayName", displayName);
-    SetStringValue(key, "UninstallString", uninstallerPath);
+    if (SetStringValue(key, "UninstallString", uninstallerPath)) {
+        LogRecord("HKEY_LOCAL_MACHINE\\", keyPath, "UninstallString", uninstallerPath);
+    }
     SetStringValue(key, "Publisher", "Tallgrove");
     RegCloseKey(key);
 }

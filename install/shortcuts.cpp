@@ -6,6 +6,7 @@
 
 #include "frontend/setup_state.h"
 #include "install/fault_guard.h"
+#include "install/install_log.h"
 #include "install/file_operations.h"
 #include "util/bounded_string.h"
 
@@ -70,6 +71,7 @@ void GetSpecialFolderPath(int csidl, char* output) {
 HRESULT CreateShortcut(const char* linkPath, const char* targetPath, const char* workingFolder) {
     ShortcutJob job = {linkPath, targetPath, workingFolder, E_FAIL};
     if (!RunFaultGuarded(WriteShortcut, &job)) return 0;
+    if (SUCCEEDED(job.result)) LogInstallLine("Shortcut", linkPath);
     return job.result;
 }
 

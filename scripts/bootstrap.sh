@@ -3,7 +3,7 @@
 # and the demonstration need. Needs root (apt-get) the first time; quick when
 # everything is there. Works on a fresh Debian 12 without i386 packages.
 # Extra packages named as arguments are installed too (the demo's screenshots
-# want imagemagick; the tests do not).
+# want imagemagick and the openbox window manager; the tests do not).
 set -euo pipefail
 
 packages=(

@@ -3,7 +3,9 @@
 # product into Setup.exe (the shipped i686 one and a win64 one), runs the
 # win64 Setup.exe under Wine on a virtual display, accepts the defaults, and
 # prints what the installation left: files, registry records and shortcuts.
-# Screenshots of the dialog and of the success message go to build/demo/.
+# Then it uninstalls a setup whose product had no uninstaller of its own.
+# Screenshots (taken with a window manager, so every window has its frame and
+# title bar) go to build/demo/.
 #
 # usage: scripts/demo.sh [--interactive]
 #   --interactive  with a real display (DISPLAY set): open the win64 Setup.exe
@@ -13,7 +15,7 @@ cd "$(dirname "$0")/.."
 interactive=0
 [ "${1:-}" = --interactive ] && interactive=1
 
-scripts/bootstrap.sh imagemagick
+scripts/bootstrap.sh imagemagick openbox
 scripts/build.sh native win32 win64
 tool=build/native/solidsetup
 demo=build/demo
@@ -43,11 +45,21 @@ echo
 echo "== Installing the demo product under Wine (win64 Setup.exe, defaults accepted)"
 e2e=tests/e2e/run-scenario.sh
 args=(build/win64 build/win64/tests-e2e/setup_driver.exe build/win64/solidsetup.exe build/win64/Setup.exe)
+export SOLIDSETUP_WINDOW_MANAGER=openbox SOLIDSETUP_PRIVATE_DISPLAY=1
 bash "$e2e" prepare "${args[@]}" >/dev/null
 bash "$e2e" fresh "${args[@]}"
-for shot in dialog-en success-en; do
-  if [ -f "build/win64/e2e/out-fresh/$shot.bmp" ]; then
-    convert "build/win64/e2e/out-fresh/$shot.bmp" "$demo/$shot.png"
-    echo "screenshot: $demo/$shot.png"
+echo
+echo "== The German dialog, the language menu, and the generated uninstaller (screenshots)"
+for scenario in german languages uninstall; do
+  bash "$e2e" "$scenario" "${args[@]}" | tail -1
+done
+for shot in fresh/dialog-en fresh/success-en german/dialog-de german/success-de languages/menu-en uninstall/uninstall-en; do
+  bmp=build/win64/e2e/out-${shot%/*}/${shot#*/}.bmp
+  if [ -f "$bmp" ]; then
+    crop=()
+    # The menu's screenshot is of the whole screen: keep the dialog around it.
+    [ "${shot#*/}" = menu-en ] && crop=(-crop 624x390+200+189 +repage)
+    convert "$bmp" "${crop[@]}" "$demo/${shot#*/}.png"
+    echo "screenshot: $demo/${shot#*/}.png"
   fi
 done

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "util/bounded_string.h"
 
 namespace {
 
@@ -57,4 +58,14 @@ const char* UnsafeFileNameReason(const char* name) {
     if (last == '.' || last == ' ') return "it ends with a dot or a blank";
     if (IsReservedDeviceName(name)) return "it is a reserved device name";
     return nullptr;
+}
+
+const char* InstalledFileName(const char* entryName) {
+    if (entryName == nullptr) return nullptr;
+    const char* fileName = entryName + FileNameOffset(entryName);
+    if (UnsafeFileNameReason(fileName) != nullptr) return nullptr;
+    size_t length = std::strlen(fileName);
+    // The installation settings are read by the setup, never installed.
+    if (length > 4 && CompareNoCase(fileName + length - 4, ".INF") == 0) return nullptr;
+    return fileName;
 }

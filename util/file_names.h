@@ -11,3 +11,9 @@ bool IsReservedDeviceName(const char* name);
 // Null when name (one component, no separators) is safe to create as it
 // stands; otherwise why it is not. Double-byte characters are kept whole.
 const char* UnsafeFileNameReason(const char* name);
+// The name under which the setup installs an archive entry: the entry's
+// file-name part (folders inside the archive are not reproduced), or null
+// when the setup never installs the entry (a settings file "*.INF", or a
+// name that is not safe to create). The setup and the uninstaller's list
+// of installed files both come from here.
+const char* InstalledFileName(const char* entryName);

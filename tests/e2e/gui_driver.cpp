@@ -312,7 +312,10 @@ bool ChooseContextMenuItem(HWND dialog, HWND list, int position, const std::stri
         if (menuWindow == nullptr) Sleep(kPoll);
     }
     if (menuWindow == nullptr) return false;
-    Sleep(200);
+    // A window manager may have restacked the windows when the menu opened:
+    // let the dialog repaint before the screen is taken.
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    Sleep(600);
     if (!screenshot.empty()) SaveScreenshot(GetDesktopWindow(), screenshot);
     // The keyboard, as a user would: the first Down selects the first item.
     for (int i = 0; i <= position; ++i) {

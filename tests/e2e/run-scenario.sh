@@ -17,8 +17,17 @@ if [ "$scenario" = prepare ]; then
   "$here/../../scripts/wine-prefix.sh" "$e2e/template"
   WINEPREFIX=$e2e/template $wine "$tool" build "$(winepath "$build/demo-product")" \
     -o "$(winepath "$e2e/Setup.exe")" --stub "$(winepath "$stub")" | tr -d '\r'
+  # The demo product without its own uninstaller: the builder adds ours.
+  rm -rf "$e2e/product-generated" "$e2e/generated"
+  mkdir -p "$e2e/generated"
+  cp -r "$build/demo-product" "$e2e/product-generated"
+  rm -f "$e2e/product-generated/UnInst.exe"
+  WINEPREFIX=$e2e/template $wine "$tool" build "$(winepath "$e2e/product-generated")" \
+    -o "$(winepath "$e2e/generated/Setup.exe")" --stub "$(winepath "$stub")" \
+    --uninstaller "$(winepath "$build/Uninstaller.exe")" | tr -d '\r'
   WINEPREFIX=$e2e/template /usr/lib/wine/wineserver -k 2>/dev/null || true
   test -s "$e2e/Setup.exe"
+  test -s "$e2e/generated/Setup.exe"
   # The same program signed with a throwaway self-signed certificate.
   rm -f "$e2e/signed/Setup.exe"
   if command -v osslsigncode >/dev/null && command -v openssl >/dev/null; then
@@ -60,6 +69,9 @@ if [ "$scenario" = signed ]; then
   setup=$e2e/signed/Setup.exe
   driven=fresh
   test -s "$setup" || { echo "no signed Setup.exe (osslsigncode missing?)"; exit 1; }
+fi
+if [ "$scenario" = uninstall ]; then
+  setup=$e2e/generated/Setup.exe
 fi
 status=0
 "$here/../../scripts/with-display.sh" "$wine" "$driver" "$driven" "$(winepath "$setup")" \

@@ -481,7 +481,231 @@ void EmptyDestination(const Paths& paths) {
     CheckNothingInstalled(kDefaultDestination);
 }
 
+// ---- unattended installation and the generated uninstaller ----------------
+
+struct Watched {
+    DWORD exitCode = 99;
+    bool ended = false;
+    int windowsSeen = 0;  // top-level windows of the process, hidden ones included
+};
+
+struct WindowCount {
+    DWORD processId;
+    int count;
+};
+
+BOOL CALLBACK CountProcessWindow(HWND window, LPARAM data) {
+    WindowCount* count = reinterpret_cast<WindowCount*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == count->processId) ++count->count;
+    return TRUE;
+}
+
+// Runs a command line and watches, until the process ends, for any
+// top-level window it creates.
+Watched RunWatched(const std::string& commandLine, const char* folder = nullptr, DWORD timeoutMs = 120000) {
+    Watched watched;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::string line = commandLine;
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &process)) {
+        Check(false, "start " + commandLine);
+        return watched;
+    }
+    for (DWORD waited = 0; waited <= timeoutMs; waited += 20) {
+        WindowCount count = {process.dwProcessId, 0};
+        EnumWindows(CountProcessWindow, reinterpret_cast<LPARAM>(&count));
+        watched.windowsSeen += count.count;
+        if (WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0) {
+            watched.ended = true;
+            GetExitCodeProcess(process.hProcess, &watched.exitCode);
+            break;
+        }
+    }
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return watched;
+}
+
+void CheckNoShortcuts() {
+    Check(!Exists(SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\" + kGroup), "no program group");
+    Check(!Exists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\Demo Product.lnk"), "no desktop shortcut");
+    Check(!Exists(QuickLaunchFolder() + "\\Demo Product.lnk"), "no Quick Launch shortcut");
+}
+
+void Silent(const Paths& paths) {
+    const std::string quoted = "\"" + paths.setup + "\"";
+    std::printf("\nA damaged setup:\n");
+    std::string damaged = paths.output + "\\damaged-Setup.exe";
+    Check(WriteDamagedCopy(paths.setup, damaged), "one byte flipped in a copy of Setup.exe");
+    Watched run = RunWatched("\"" + damaged + "\" /S /D=C:\\Damaged");
+    Check(run.ended && run.exitCode == 2, "exit code " + std::to_string(run.exitCode) + " (2: damaged)");
+    Check(run.windowsSeen == 0, "no window");
+    Check(!Exists("C:\\Damaged"), "nothing installed");
+    CheckNothingInstalled(kDefaultDestination);
+
+    std::printf("\nBad command lines:\n");
+    for (const char* arguments : {" /S /BOGUS", " /BOGUS /S", " /S /LANG=XX", " /S /LANG=DEU"}) {
+        run = RunWatched(quoted + arguments);
+        Check(run.ended && run.exitCode == 1, std::string(arguments) + ": exit code " + std::to_string(run.exitCode) + " (1: usage)");
+        Check(run.windowsSeen == 0, "  no window");
+    }
+    CheckNothingInstalled(kDefaultDestination);
+
+    std::printf("\nA bad argument without /S:\n");
+    Running usage;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::string line = quoted + " /BOGUS";
+    Check(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &usage.process) != 0,
+          "Setup.exe /BOGUS started");
+    MessageBoxSeen box = WaitForMessageBox(usage.process.dwProcessId, 30000);
+    Check(box.text.find("unknown argument") == 0 && box.text.find("/D=FOLDER") != std::string::npos,
+          "usage shown: " + box.text.substr(0, box.text.find('\n')));
+    CheckEqual(box.icon, "hand", "its icon");
+    CloseMessageBox(box);
+    DWORD code = 99;
+    bool ended = WaitForExit(usage.process.hProcess, 20000, &code);
+    Check(ended && code == 1, "exit code " + std::to_string(code) + " (1: usage)");
+    CloseHandle(usage.process.hProcess);
+    CloseHandle(usage.process.hThread);
+    CheckNothingInstalled(kDefaultDestination);
+
+    std::printf("\nGerman only, no shortcuts:\n");
+    const std::string german = "C:\\Demo German";
+    run = RunWatched(quoted + " /S /NOICONS /LANG=DE /D=" + german);
+    Check(run.ended && run.exitCode == 0, "exit code " + std::to_string(run.exitCode));
+    Check(run.windowsSeen == 0, "no window");
+    CheckInstalledFiles(paths, german, {"US", "FR", "IT", "ES", "NL"});
+    CheckRecords(german);
+    CheckNoShortcuts();
+
+    std::printf("\nEverything, with a log:\n");
+    const std::string destination = "C:\\Somewhere Else\\Demo";
+    const std::string log = paths.output + "\\silent.log";
+    run = RunWatched(quoted + " /S /LOG=\"" + log + "\" /D=" + destination);
+    Check(run.ended && run.exitCode == 0, "exit code " + std::to_string(run.exitCode));
+    Check(run.windowsSeen == 0, "no window ever created");
+    CheckInstalledFiles(paths, destination, {});
+    CheckRecords(destination);
+    CheckShortcuts(destination, true, Exists(QuickLaunchFolder()));
+    std::string text = ReadWholeFile(log);
+    std::printf("\nThe log:\n%s", text.c_str());
+    Check(text.find("File: " + destination + "\\TGDEMO.EXE\r\n") != std::string::npos, "log names an installed file");
+    Check(text.find("Record: HKEY_CURRENT_USER\\Software\\Tallgrove DP = " + destination) != std::string::npos,
+          "log names the folder record");
+    Check(text.find("Shortcut: ") != std::string::npos, "log names the shortcuts");
+    Check(text.size() > 2 && text.rfind("Result: 0 " + destination + "\r\n") == text.size() - (12 + destination.size()),
+          "log ends with the result");
+}
+
+// The confirmation or report box of the uninstaller (which runs as a copy in
+// the temporary folder, another process).
+MessageBoxSeen WaitForUninstallBox(HWND notThis, DWORD timeoutMs) {
+    for (DWORD waited = 0; waited <= timeoutMs; waited += 100) {
+        HWND window = FindWindowA("#32770", "Uninstall");
+        if (window != nullptr && window != notThis) {
+            DWORD processId = 0;
+            GetWindowThreadProcessId(window, &processId);
+            return WaitForMessageBox(processId, 5000);
+        }
+        Sleep(100);
+    }
+    return MessageBoxSeen();
+}
+
+bool WaitUntilGone(const std::string& path, DWORD timeoutMs) {
+    for (DWORD waited = 0; waited <= timeoutMs; waited += 100) {
+        if (!Exists(path)) return true;
+        Sleep(100);
+    }
+    return false;
+}
+
+void CheckUninstalled(const std::string& destination) {
+    CheckEqual(RegistryString(HKEY_CURRENT_USER, "Software\\Tallgrove", "DP"), "<absent>", "folder record removed");
+    HKEY key = nullptr;
+    bool makerKey = RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Tallgrove", 0, KEY_READ, &key) == ERROR_SUCCESS;
+    if (key) RegCloseKey(key);
+    Check(!makerKey, "maker's key removed with its last value");
+    key = nullptr;
+    bool entry = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
+    if (key) RegCloseKey(key);
+    Check(!entry, "uninstall entry removed");
+    CheckNoShortcuts();
+    Check(!Exists(destination + "\\TGDEMO.EXE") && !Exists(destination + "\\UnInst.exe"), "product files removed");
+}
+
+void Uninstall(const Paths& paths) {
+    Running run = StartSetup(paths.setup);
+    Check(run.dialog != nullptr, "setup dialog appears");
+    if (run.dialog == nullptr) return;
+    ClickButton(run.dialog, 99);
+    MessageBoxSeen box = WaitForMessageBox(run.process.dwProcessId, 60000);
+    CheckEqual(box.text, "Demo Product has been successfully installed.", "installed by the dialog");
+    CloseMessageBox(box);
+    Finish(run, "after the success message");
+    bool quickLaunch = Exists(QuickLaunchFolder());
+    CheckRecords(kDefaultDestination);
+    CheckShortcuts(kDefaultDestination, true, quickLaunch);
+    const std::string notes = std::string(kDefaultDestination) + "\\My notes.txt";
+    { std::ofstream(notes) << "the user's own file\n"; }
+    // A file in use (opened without sharing its deletion) cannot go now.
+    const std::string busy = std::string(kDefaultDestination) + "\\README.TXT";
+    HANDLE held = CreateFileA(busy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    Check(held != INVALID_HANDLE_VALUE, "README.TXT held open, as by a viewer");
+
+    std::string command = RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString");
+    std::printf("\nRunning the uninstall entry's command: %s\n", command.c_str());
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    Check(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process) != 0,
+          "uninstaller started");
+    MessageBoxSeen ask = WaitForUninstallBox(nullptr, 30000);
+    CheckEqual(ask.text, "Do you want to remove Demo Product and all of its components from this computer?",
+               "confirmation");
+    CheckEqual(ask.icon, "question", "its icon");
+    SaveScreenshot(ask.window, paths.output + "\\uninstall-en.bmp");
+    ClickButton(ask.window, IDYES);
+    MessageBoxSeen report = WaitForUninstallBox(ask.window, 60000);
+    CheckEqual(report.text,
+               "Demo Product has been removed from this computer, except for the following.\n\n"
+               "In use now, removed when Windows restarts:\n" + busy + "\n",
+               "report names the file in use");
+    CheckEqual(report.icon, "exclamation", "its icon");
+    SaveScreenshot(report.window, paths.output + "\\uninstall-report-en.bmp");
+    CloseMessageBox(report);
+    DWORD code = 99;
+    Check(WaitForExit(process.hProcess, 60000, &code), "uninstaller ended");
+    Check(code == 3, "exit code " + std::to_string(code) + " (3: not everything removed now)");
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    Check(WaitUntilGone(std::string(kDefaultDestination) + "\\UnInst.exe", 20000), "the uninstaller removed itself");
+    CheckUninstalled(kDefaultDestination);
+    Check(Exists(notes), "the user's file stays, with its folder");
+    CheckEqual(std::to_string(ProductFiles(kDefaultDestination).size()), "2", "files left in the folder (the user's, the one in use)");
+    CloseHandle(held);
+
+    std::printf("\nUnattended, both ways:\n");
+    DeleteFileA(notes.c_str());
+    DeleteFileA(busy.c_str());  // what the restart would do
+    Watched install = RunWatched("\"" + paths.setup + "\" /S");
+    Check(install.ended && install.exitCode == 0, "Setup.exe /S: exit code " + std::to_string(install.exitCode));
+    CheckRecords(kDefaultDestination);
+    // Started in the installation folder, as the "Uninstall" shortcut starts it.
+    Watched remove = RunWatched("\"" + std::string(kDefaultDestination) + "\\UnInst.exe\" /S", kDefaultDestination);
+    Check(remove.ended && remove.exitCode == 0, "UnInst.exe /S: exit code " + std::to_string(remove.exitCode));
+    Check(remove.windowsSeen == 0, "no window");
+    Check(WaitUntilGone(kDefaultDestination, 20000), "the installation folder is gone");
+    CheckUninstalled(kDefaultDestination);
+    Check(FindWindowA("#32770", "Uninstall") == nullptr, "no uninstaller window");
+}
+
 }  // namespace
+
 
 int main(int argc, char** argv) {
     if (argc != 5) {
@@ -509,6 +733,10 @@ int main(int argc, char** argv) {
         RunningCopyClosed(paths);
     } else if (scenario == "empty-destination") {
         EmptyDestination(paths);
+    } else if (scenario == "silent") {
+        Silent(paths);
+    } else if (scenario == "uninstall") {
+        Uninstall(paths);
     } else {
         std::fprintf(stderr, "unknown scenario %s\n", scenario.c_str());
         return 2;

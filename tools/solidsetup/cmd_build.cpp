@@ -16,6 +16,7 @@
 #include "tools/solidsetup/build_files.h"
 #include "tools/solidsetup/build_progress.h"
 #include "tools/solidsetup/build_stub.h"
+#include "tools/solidsetup/build_uninstaller.h"
 #include "tools/solidsetup/commands.h"
 
 namespace fs = std::filesystem;
@@ -24,7 +25,7 @@ namespace {
 
 const char kBuildUsage[] =
     "usage: solidsetup build PRODUCT_DIR -o OUTPUT [--stub FILE|none] [--level 1..5] [--threads N] [--order FILE]\n"
-    "                        [--quiet]\n"
+    "                        [--quiet] [--no-uninstaller | --uninstaller FILE]\n"
     "\n"
     "Packs every file below PRODUCT_DIR into a solid archive and writes OUTPUT:\n"
     "the setup stub followed by the archive.\n"
@@ -39,6 +40,9 @@ const char kBuildUsage[] =
     "  --order FILE    a list of archive names (one per line) packed first, in\n"
     "                  that order; the rest follow in the default order\n"
     "  --quiet         no progress bar and no summary line\n"
+    "  --no-uninstaller  add no uninstaller when PRODUCT_DIR holds no UnInst.exe\n"
+    "  --uninstaller FILE  the uninstaller program to add as UnInst.exe; default:\n"
+    "                  Uninstaller.exe next to this tool (or in the win32 build folder)\n"
     "\n"
     "Default order: FILE_ID.DIZ, INSTALL.INF, the language files (*.LNG), then\n"
     "every other file, by name.\n"
@@ -60,6 +64,8 @@ struct BuildOptions {
     int level = kDefaultLevel;
     uint32_t threads = 0;  // 0: one per core
     bool quiet = false;
+    bool uninstaller = true;      // add one when the product has none
+    std::string uninstallerProgram;  // empty: the default program
 };
 
 void Fail(const std::string& message) { std::fprintf(stderr, "solidsetup build: %s\n", message.c_str()); }
@@ -108,6 +114,12 @@ int ParseOptions(int argc, char** argv, BuildOptions* options) {
                 return 2;
             }
             options->threads = static_cast<uint32_t>(n);
+        } else if (arg == "--no-uninstaller") {
+            options->uninstaller = false;
+        } else if (arg == "--uninstaller") {
+            const char* v = value("--uninstaller");
+            if (!v) return 2;
+            options->uninstallerProgram = v;
         } else if (arg == "--quiet" || arg == "-q") {
             options->quiet = true;
         } else if (!arg.empty() && arg[0] == '-') {
@@ -240,6 +252,14 @@ std::string WithThousands(uint64_t value) {
     return out;
 }
 
+// Removes a scratch file when the build ends, however it ends.
+struct RemoveOnExit {
+    std::string path;
+    ~RemoveOnExit() {
+        if (!path.empty()) std::remove(path.c_str());
+    }
+};
+
 int RunBuild(int argc, char** argv) {
     BuildOptions options;
     int status = ParseOptions(argc, argv, &options);
@@ -255,7 +275,7 @@ int RunBuild(int argc, char** argv) {
     }
     // An output inside the product folder must not pack itself (or its
     // unfinished copy) into the next build.
-    for (const std::string& own : {options.output, options.output + ".partial"}) {
+    for (const std::string& own : {options.output, options.output + ".partial", options.output + ".uninst.partial"}) {
         if (LeaveOutFile(own, &files)) warnings.push_back("left out '" + own + "': it is the output of this build");
     }
     if (files.empty()) {
@@ -277,6 +297,15 @@ int RunBuild(int argc, char** argv) {
     if (!CheckNameClashes(files, &warnings, &error)) {
         Fail(error);
         return 1;
+    }
+    // A setup program gets an uninstaller; a plain archive is no setup.
+    RemoveOnExit scratch;
+    if (options.uninstaller && options.stub != "none") {
+        scratch.path = options.output + ".uninst.partial";
+        if (!AddGeneratedUninstaller(options.uninstallerProgram, scratch.path, &files, &warnings, &error)) {
+            Fail(error);
+            return 1;
+        }
     }
     for (const std::string& w : warnings) std::fprintf(stderr, "solidsetup build: warning: %s\n", w.c_str());
 
