@@ -4,10 +4,14 @@
 #include <cstring>
 
 #include "archive/extraction_context.h"
-#include "archive/header_reader.h"
+#include "util/crc32.h"
 
 namespace {
 const uint32_t kMinimumGrowth = 4096;
+
+int WriteToPassOutput(void* target, const uint8_t* data, uint32_t size) {
+    return WriteUnpacked(static_cast<ExtractionContext*>(target), data, size);
+}
 }
 
 void* AllocZeroed(size_t size) {
@@ -80,7 +84,12 @@ int WriteEntryBytes(ExtractionContext* context, FILE* outputFile, const uint8_t*
 int WriteUnpacked(ExtractionContext* context, const uint8_t* data, uint32_t size) {
     int n = WriteEntryBytes(context, context->outputFile, data, size);
     if (!context->noChecksum && n > 0) {
-        context->runningChecksum = Crc32Update(context, context->runningChecksum, data, static_cast<uint32_t>(n));
+        context->runningChecksum = Crc32Update(context->runningChecksum, data, static_cast<uint32_t>(n));
     }
     return n;
+}
+
+void ConnectEntryOutput(ExtractionContext* context) {
+    context->unpack.output = WriteToPassOutput;
+    context->unpack.outputTarget = context;
 }

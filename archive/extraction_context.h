@@ -1,9 +1,12 @@
 // The record one archive pass works on: headers of the current block, the
-// streams, the CRC table and, at its end, the decompression engine's state.
+// streams, the entry's output and checksum and, at its end, the
+// decompression engine's state.
 #pragma once
 #include <cstdint>
 #include <cstdio>
-#include "unpack/decode_table.h"
+
+#include "archive/archive_format.h"
+#include "unpack/unpack_state.h"
 
 struct ByteBuffer;
 
@@ -20,19 +23,8 @@ enum : int {
     kExtractNoCopyMemory = -1,
 };
 
-enum : uint8_t {
-    kBlockMain = 0x73,
-    kBlockFile = 0x74,
-    kBlockSub = 0x77,
-    kBlockEnd = 0x7B,  // end of archive: whatever follows (a signature) is not read
-};
-
 enum : uint32_t {
-    kWindowSize = 0x100000,
-    kWindowMask = 0xFFFFF,
-    kInputBufferSize = 8192,
-    kMaxEntryName = 259,
-    kPathSize = 260,
+    kPathSize = 260,  // an entry's output path, terminator included
 };
 
 struct MainHeader {
@@ -61,7 +53,7 @@ struct FileHeader {
 };
 
 struct ExtractionContext {
-    uint8_t marker[7];
+    uint8_t marker[kMarkerSize];
     MainHeader mainHeader;
     FileHeader fileHeader;
     uint8_t lastBlockType;
@@ -69,49 +61,14 @@ struct ExtractionContext {
     void* userData;
     ByteBuffer* outputBuffer;
     const char* archivePath;
-    uint8_t* window;
     char entryName[kPathSize];
     FILE* archiveStream;
     int noChecksum;
     int32_t blockStart;
     int32_t nextBlock;
-    FILE* inputStream;
     FILE* outputFile;
-    int32_t packedRemaining;
-    int32_t unpackedRemaining;
     uint32_t runningChecksum;
-    uint32_t crcTable[256];
 
-    // Decompression engine.
-    uint8_t* unpackWindow;
-    uint32_t writePos;
-    uint32_t flushPos;
-    uint32_t bitField;
-    uint32_t symbol;
-    uint8_t inputBuffer[kInputBufferSize];
-    uint8_t previousLengths[kMaxTableLengths];
-    uint32_t inputPos;
-    uint32_t inputBit;
-    uint32_t inputEnd;
-    uint32_t lastDistance;
-    uint32_t lastLength;
-    uint32_t copyLength;
-    uint32_t copyDistance;
-    uint32_t recentDistances[4];
-    uint32_t recentCount;
-    DecodeTable* channelTablePtrs[4];
-    uint32_t multimediaMode;
-    uint32_t channelCount;
-    uint32_t currentChannel;
-    DecodeTable bitLengthTable;
-    DecodeTable literalTable;
-    DecodeTable distanceTable;
-    DecodeTable recentLengthTable;
-    DecodeTable channelTables[4];
-
-    // End-of-data bound of the engine: index just past the last byte of the
-    // entry's packed data in inputBuffer, and set once a refill brought fewer
-    // bytes than asked (no more packed data will come for this entry).
-    uint32_t inputValidEnd;
-    uint32_t inputDrained;
+    // The decompression engine; the pass points its output at WriteUnpacked.
+    UnpackState unpack;
 };

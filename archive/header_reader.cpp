@@ -4,13 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "archive/archive_format.h"
 #include "archive/extraction_context.h"
 
 namespace {
 
-const uint8_t kMarker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
-const int kMainHeaderFixed = 13;
-const int kFileHeaderFixed = 32;
 // The marker must start within this many bytes after offset 7.
 const size_t kScanWindow = 249999;
 
@@ -29,7 +27,7 @@ int32_t Tell(FILE* stream) {
 }
 
 bool IsMarkerAt(const uint8_t* p) {
-    return std::memcmp(p, kMarker, sizeof kMarker) == 0;
+    return std::memcmp(p, kMarker, kMarkerSize) == 0;
 }
 
 // Scans the bytes after offset 7 for a marker followed by a main header;
@@ -39,13 +37,15 @@ bool ScanForMarker(FILE* stream) {
     if (buffer == nullptr) return false;
     size_t got = std::fread(buffer, 1, kScanWindow, stream);
     bool found = false;
-    for (size_t i = 0; i + 10 <= got; ++i) {
-        const void* hit = std::memchr(buffer + i, 0x52, got - i);
+    // The marker and the main header's HEAD_CRC and HEAD_TYPE.
+    const size_t kMarkerAndType = kMarkerSize + 3;
+    for (size_t i = 0; i + kMarkerAndType <= got; ++i) {
+        const void* hit = std::memchr(buffer + i, kMarker[0], got - i);
         if (hit == nullptr) break;
         i = static_cast<size_t>(static_cast<const uint8_t*>(hit) - buffer);
-        if (i + 10 > got) break;
-        if (IsMarkerAt(buffer + i) && buffer[i + 9] == kBlockMain) {
-            found = std::fseek(stream, static_cast<long>(7 + i), SEEK_SET) == 0;
+        if (i + kMarkerAndType > got) break;
+        if (IsMarkerAt(buffer + i) && buffer[i + kMarkerSize + 2] == kBlockMain) {
+            found = std::fseek(stream, static_cast<long>(kMarkerSize + i), SEEK_SET) == 0;
             break;
         }
     }
@@ -56,9 +56,9 @@ bool ScanForMarker(FILE* stream) {
 }  // namespace
 
 int ReadFixedHeader(ExtractionContext* context, uint8_t type) {
-    const int size = type == kBlockMain ? kMainHeaderFixed : kFileHeaderFixed;
+    const int size = type == kBlockMain ? kMainHeaderSize : kFileHeaderSize;
     // Bytes beyond the end of the file read as zero, never as stale memory.
-    uint8_t raw[kFileHeaderFixed] = {};
+    uint8_t raw[kFileHeaderSize] = {};
     int n = static_cast<int>(std::fread(raw, 1, static_cast<size_t>(size), context->archiveStream));
     if (type == kBlockMain) {
         MainHeader& h = context->mainHeader;
@@ -91,7 +91,7 @@ int LocateArchive(ExtractionContext* context) {
     FILE* stream = context->archiveStream;
     if (std::fread(context->marker, 1, sizeof context->marker, stream) != sizeof context->marker) return 0;
     if (IsMarkerAt(context->marker)) {
-        if (ReadFixedHeader(context, kBlockMain) != kMainHeaderFixed) return 0;
+        if (ReadFixedHeader(context, kBlockMain) != kMainHeaderSize) return 0;
     } else {
         if (!ScanForMarker(stream)) return 0;
         if (std::fread(context->marker, 1, sizeof context->marker, stream) != sizeof context->marker) return 0;
@@ -99,12 +99,15 @@ int LocateArchive(ExtractionContext* context) {
     }
     // A main header shorter than its fixed part cannot be skipped forward:
     // such a file is no archive of ours.
-    return context->mainHeader.HEAD_SIZE >= kMainHeaderFixed ? 1 : 0;
+    return context->mainHeader.HEAD_SIZE >= kMainHeaderSize ? 1 : 0;
 }
 
 void NormalizeEntryAttributes(ExtractionContext* context) {
     FileHeader& h = context->fileHeader;
-    if (h.HOST_OS >= 3) h.ATTR = (h.HEAD_FLAGS & 0x00E0) == 0x00E0 ? 0x10 : 0x20;
+    if (h.HOST_OS >= kHostFirstForeign) {
+        const bool directory = (h.HEAD_FLAGS & kFileFlagDictionaryMask) == kFileFlagDictionaryMask;
+        h.ATTR = directory ? kAttributeDirectory : kAttributeArchive;
+    }
 }
 
 void NormalizeEntryHeader(ExtractionContext* context) {
@@ -130,12 +133,12 @@ int ReadNextEntryBlock(ExtractionContext* context) {
         // A header cut short by the end of the file ends the archive (none of
         // its fields is trusted), and so does the end-of-archive block, behind
         // which a signing tool may have appended its certificate table.
-        if (n < kFileHeaderFixed || h.HEAD_SIZE < 7 || h.HEAD_TYPE == kBlockEnd) {
+        if (n < kFileHeaderSize || h.HEAD_SIZE < kBlockHeaderSize || h.HEAD_TYPE == kBlockEnd) {
             n = 0;
             break;
         }
         int64_t next = static_cast<int64_t>(context->blockStart) + h.HEAD_SIZE;
-        if (h.HEAD_FLAGS & 0x8000) next += h.PACK_SIZE;
+        if (h.HEAD_FLAGS & kFlagHasData) next += h.PACK_SIZE;
         if (next <= context->blockStart || next > INT32_MAX) {
             n = 0;
             break;

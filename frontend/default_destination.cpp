@@ -4,10 +4,10 @@
 
 #include <cstring>
 
+#include "common/shell_folders.h"
 #include "frontend/language_list.h"
-#include "frontend/quick_launch.h"
-#include "frontend/setup_dialog.h"
 #include "frontend/setup_state.h"
+#include "resources/setup_ids.h"
 #include "util/bounded_string.h"
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include "frontend/setup_state.h"
 #include "frontend/ui_strings.h"
+#include "resources/setup_ids.h"
 
 namespace {
 const UINT kStateImageMask = 0xF000;
@@ -48,8 +49,8 @@ LanguageTag GetLanguageTag(HWND listView, int row) {
 void InsertBuiltInLanguages(HWND listView) {
     char name[32];
     const UiStringTable* table = gSetupState ? gSetupState->uiStrings : nullptr;
-    LookupUiString(table, 2001, name, 31);
+    LookupUiString(table, kEnglishTextId, name, 31);
     InsertLanguageRow(listView, name, MakeLanguageTag('U', 'S'));
-    LookupUiString(table, 2002, name, 31);
+    LookupUiString(table, kGermanTextId, name, 31);
     InsertLanguageRow(listView, name, MakeLanguageTag('D', 'E'));
 }

@@ -2,9 +2,9 @@
 
 #include <commctrl.h>
 
-#include "frontend/setup_dialog.h"
 #include "frontend/setup_state.h"
 #include "frontend/ui_strings.h"
+#include "resources/setup_ids.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ const UiStringTable* ActiveStrings() {
 }  // namespace
 
 const ListColumn LanguageColumns[] = {
-    {1010, -1, LVCFMT_LEFT},
+    {kLanguageListId, -1, LVCFMT_LEFT},
     {0, 0, 0},
 };
 

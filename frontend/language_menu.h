@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include "resources/setup_ids.h"
+
 // A column of the list: string id of its header, width in pixels (negative:
 // the rest of the list's width) and format; a row with id 0 ends the table.
 struct ListColumn {
@@ -14,11 +16,6 @@ extern const ListColumn LanguageColumns[];
 // Context menu commands; their texts are the UI strings of the same ids.
 extern const unsigned short LanguageMenuIds[];
 
-enum : unsigned short {
-    kTickAllCommand = 136,
-    kClearAllCommand = 137,
-    kInvertTicksCommand = 138,
-};
 
 void InsertColumns(HWND list, const ListColumn* columns);
 void SetColumnTexts(HWND list, const ListColumn* columns);

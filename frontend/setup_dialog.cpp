@@ -9,6 +9,7 @@
 #include "frontend/default_destination.h"
 #include "frontend/language_list.h"
 #include "frontend/language_menu.h"
+#include "frontend/running_product.h"
 #include "frontend/setup_state.h"
 #include "frontend/survey.h"
 #include "frontend/ui_strings.h"
@@ -30,16 +31,6 @@ void CentreOnDesktop(HWND window) {
     int x = ((desktop.right - desktop.left) - (own.right - own.left)) >> 1;
     int y = ((desktop.bottom - desktop.top) - (own.bottom - own.top)) >> 1;
     SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-// Closes every running copy of the product: their main windows are sent
-// WM_DESTROY until none of the product's window class is left.
-DWORD WINAPI CloseRunningProductThread(LPVOID) {
-    for (;;) {
-        HWND window = FindWindowA(gSetupState->windowClass, nullptr);
-        if (window == nullptr) return 0;
-        SendMessageA(window, WM_DESTROY, 0, 0);
-    }
 }
 
 void InitSetupDialog(HWND dialog) {
@@ -65,7 +56,7 @@ void InitSetupDialog(HWND dialog) {
     if (gSetupCommandLine.given) ApplyCommandLineToDialog(dialog);
 
     if (result != 0) {
-        ShowUiMessage(dialog, 3001, gSetupState->selfPath, MB_ICONHAND);
+        ShowUiMessage(dialog, kBrokenFileTextId, gSetupState->selfPath, MB_ICONHAND);
         PostMessageA(dialog, WM_CLOSE, 0, 0);
     }
 }

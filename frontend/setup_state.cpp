@@ -6,8 +6,6 @@
 
 #include "frontend/ui_strings.h"
 
-SetupState* gSetupState = nullptr;
-
 void InitSetupState(HINSTANCE instance) {
     SetupState* state = gSetupState;
     if (state == nullptr) return;

@@ -1,26 +1,10 @@
-// The one process-wide record of the setup's state.
+// Start-up of the setup state record.
 #pragma once
 #include <windows.h>
 
-struct UiStringEntry {
-    unsigned short id;
-    const void* text;  // narrow text, or UTF-16 when the table's header id is 0xFFFF
-};
-typedef UiStringEntry UiStringTable;  // a table is an array of entries ending with id 0
+#include "common/setup_state.h"
 
-struct SetupState {
-    HICON icon;
-    char languageCode[4];
-    const UiStringTable* uiStrings;
-    char productId[4];
-    char group[32];
-    char windowClass[32];
-    char exeName[32];
-    char fileStem[32];
-    char selfPath[260];
-};
-
-// Set once by WinMain (or a test), read everywhere else.
-extern SetupState* gSetupState;
-
+// Fills gSetupState (which must be set): the icon, the UI language chosen
+// from the system's, and the path of the running program (empty when it
+// does not fit).
 void InitSetupState(HINSTANCE instance);

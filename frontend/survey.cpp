@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "frontend/language_list.h"
-#include "frontend/setup_dialog.h"
 #include "frontend/setup_state.h"
 #include "platform/platform.h"
+#include "resources/setup_ids.h"
 #include "util/bounded_string.h"
 #include "util/setup_text.h"
 

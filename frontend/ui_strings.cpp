@@ -3,72 +3,74 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "resources/setup_ids.h"
 #include "util/bounded_string.h"
 
 // Texts are Windows-1252: \xE4 is a-umlaut, \xE8 is e-grave.
 const UiStringTable kEnglishStrings[] = {
     {0, "US"},
-    {1000, "Setup"},
-    {99, "&OK"},
-    {2, "Cancel"},
-    {1010, "Language"},
-    {1031, "Destination folder"},
-    {1041, "Put entry to Start Menu"},
-    {1042, "Create a Desktop icon"},
-    {1043, "Create a Quick Launch icon"},
-    {2001, "English"},
-    {2002, "German"},
-    {3001, "Broken file, please download again."},
-    {3000, " has been successfully installed."},
-    {136, "Select &all"},
-    {137, "&Deselect all"},
-    {138, "&Invert selection"},
+    {kSetupDialogId, "Setup"},
+    {kOkButtonId, "&OK"},
+    {kCancelButtonId, "Cancel"},
+    {kLanguageListId, "Language"},
+    {kDestinationLabelId, "Destination folder"},
+    {kStartMenuBoxId, "Put entry to Start Menu"},
+    {kDesktopBoxId, "Create a Desktop icon"},
+    {kQuickLaunchBoxId, "Create a Quick Launch icon"},
+    {kEnglishTextId, "English"},
+    {kGermanTextId, "German"},
+    {kBrokenFileTextId, "Broken file, please download again."},
+    {kSuccessTextId, " has been successfully installed."},
+    {kTickAllCommand, "Select &all"},
+    {kClearAllCommand, "&Deselect all"},
+    {kInvertTicksCommand, "&Invert selection"},
     {0, nullptr},
 };
 
 const UiStringTable kGermanStrings[] = {
     {0, "DE"},
-    {1000, "Installation"},
-    {99, "&OK"},
-    {2, "Abbruch"},
-    {1010, "Sprache"},
-    {1031, "Zielpfad:"},
-    {1041, "Programmgruppe erstellen"},
-    {1042, "Desktop-Symbol anlegen"},
-    {1043, "Symbol in der Schnellstartleiste anlegen"},
-    {2001, "Englisch"},
-    {2002, "Deutsch"},
-    {3001, "Die Datei ist besch\xE4" "digt, bitte nochmal herunterladen!"},
-    {3000, " wurde erfolgreich installiert."},
-    {136, "Alles &markieren"},
-    {137, "Markierung &aufheben"},
-    {138, "Markierung &umkehren"},
+    {kSetupDialogId, "Installation"},
+    {kOkButtonId, "&OK"},
+    {kCancelButtonId, "Abbruch"},
+    {kLanguageListId, "Sprache"},
+    {kDestinationLabelId, "Zielpfad:"},
+    {kStartMenuBoxId, "Programmgruppe erstellen"},
+    {kDesktopBoxId, "Desktop-Symbol anlegen"},
+    {kQuickLaunchBoxId, "Symbol in der Schnellstartleiste anlegen"},
+    {kEnglishTextId, "Englisch"},
+    {kGermanTextId, "Deutsch"},
+    {kBrokenFileTextId, "Die Datei ist besch\xE4" "digt, bitte nochmal herunterladen!"},
+    {kSuccessTextId, " wurde erfolgreich installiert."},
+    {kTickAllCommand, "Alles &markieren"},
+    {kClearAllCommand, "Markierung &aufheben"},
+    {kInvertTicksCommand, "Markierung &umkehren"},
     {0, nullptr},
 };
 
 const UiStringTable kItalianStrings[] = {
     {0, "IT"},
-    {1000, "Installazione"},
-    {99, "&OK"},
-    {2, "Annulla"},
-    {1010, "Lingua"},
-    {1031, "Destinazione"},
-    {1041, "Aggiungi collegamento nel menu Programmi"},
-    {1042, "Aggiungi collegamento sul desktop"},
-    {1043, "Aggiungi collegamento sulla barra di Avvio veloce"},
-    {2001, "English"},
-    {2002, "German"},
-    {3001, "File danneggiato, esegui di nuovo il download."},
-    {3000, " \xE8 stato installato correttamente."},
-    {136, "Seleziona tutto"},
-    {137, "Deseleziona tutto"},
-    {138, "Inverti selezione"},
+    {kSetupDialogId, "Installazione"},
+    {kOkButtonId, "&OK"},
+    {kCancelButtonId, "Annulla"},
+    {kLanguageListId, "Lingua"},
+    {kDestinationLabelId, "Destinazione"},
+    {kStartMenuBoxId, "Aggiungi collegamento nel menu Programmi"},
+    {kDesktopBoxId, "Aggiungi collegamento sul desktop"},
+    {kQuickLaunchBoxId, "Aggiungi collegamento sulla barra di Avvio veloce"},
+    {kEnglishTextId, "English"},
+    {kGermanTextId, "German"},
+    {kBrokenFileTextId, "File danneggiato, esegui di nuovo il download."},
+    {kSuccessTextId, " \xE8 stato installato correttamente."},
+    {kTickAllCommand, "Seleziona tutto"},
+    {kClearAllCommand, "Deseleziona tutto"},
+    {kInvertTicksCommand, "Inverti selezione"},
     {0, nullptr},
 };
 
 const UiStringTable* const kUiStringTables[] = {kEnglishStrings, kGermanStrings, kItalianStrings, nullptr};
 
-const unsigned short DialogTextIds[] = {1000, 99, 2, 1031, 1041, 1042, 1043, 0};
+const unsigned short DialogTextIds[] = {kSetupDialogId,  kOkButtonId,   kCancelButtonId,   kDestinationLabelId,
+                                        kStartMenuBoxId, kDesktopBoxId, kQuickLaunchBoxId, 0};
 
 namespace {
 

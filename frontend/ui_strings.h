@@ -1,7 +1,7 @@
 // The built-in UI texts in three languages and their lookup.
 #pragma once
 #include <windows.h>
-#include "frontend/setup_state.h"
+#include "common/setup_state.h"
 
 extern const UiStringTable kEnglishStrings[];
 extern const UiStringTable kGermanStrings[];

@@ -7,7 +7,6 @@
 
 #include "archive/entry_output.h"
 #include "archive/extraction_context.h"
-#include "archive/header_reader.h"
 #include "unpack/unpack.h"
 
 namespace {
@@ -26,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int entries = 1 + data[1] % 3;
     ExtractionContext* context = static_cast<ExtractionContext*>(AllocZeroed(sizeof(ExtractionContext)));
     uint8_t* window = static_cast<uint8_t*>(AllocZeroed(kWindowSize));
-    for (int i = 0; i < 4; ++i) context->channelTablePtrs[i] = &context->channelTables[i];
-    BuildCrcTable(context);
+    for (int i = 0; i < 4; ++i) context->unpack.channelTablePtrs[i] = &context->unpack.channelTables[i];
+    ConnectEntryOutput(context);
     ByteBuffer buffer;
     ByteBufferInit(&buffer);
 
@@ -40,16 +39,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         size_t chunk = e == entries - 1 ? remaining : remaining / static_cast<size_t>(entries - e);
         FILE* input = fmemopen(const_cast<uint8_t*>(packed), chunk == 0 ? 1 : chunk, "rb");
         if (input == nullptr) break;
-        context->archiveStream = input;
-        context->inputStream = input;
-        context->packedRemaining = static_cast<int32_t>(chunk);
-        context->unpackedRemaining = unpacked;
+        context->unpack.inputStream = input;
+        context->unpack.packedRemaining = static_cast<int32_t>(chunk);
+        context->unpack.unpackedRemaining = unpacked;
         context->runningChecksum = 0xFFFFFFFFu;
         context->noChecksum = (flags >> e) & 1;
         context->outputBuffer = context->noChecksum ? nullptr : &buffer;
         ByteBufferReset(&buffer);
         int solid = e > 0 && (flags & 0x08) ? 0x10 : 0;
-        UnpackEntry(context, window, solid);
+        UnpackEntry(&context->unpack, window, solid);
         std::fclose(input);
         packed += chunk;
         remaining -= chunk;

@@ -4,17 +4,16 @@
 
 #include <cstring>
 
+#include "common/setup_state.h"
 #include "frontend/language_list.h"
-#include "frontend/setup_state.h"
 #include "install/install_log.h"
 #include "platform/platform.h"
+#include "resources/setup_ids.h"
 #include "util/bounded_string.h"
 #include "util/file_names.h"
 
 namespace {
 
-const int kLanguageListId = 1010;
-const int kStatusLineId = 1047;
 const UINT kUntickedImage = 1;
 
 enum LanguageVerdict { kNotALanguageEntry, kLanguageUnticked, kLanguageTicked };

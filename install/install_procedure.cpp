@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "archive/extract_archive.h"
-#include "frontend/setup_state.h"
+#include "common/setup_state.h"
 #include "frontend/ui_strings.h"
 #include "install/file_operations.h"
 #include "install/install_context.h"
@@ -11,17 +11,11 @@
 #include "install/messages.h"
 #include "install/registry_records.h"
 #include "install/shortcuts.h"
+#include "resources/setup_ids.h"
 #include "util/bounded_string.h"
 
 namespace {
 
-const int kDestinationEditId = 1032;
-const int kStartMenuBoxId = 1041;
-const int kDesktopBoxId = 1042;
-const int kQuickLaunchBoxId = 1043;
-const int kStatusLineId = 1047;
-const unsigned short kSuccessTextId = 3000;
-const unsigned short kBrokenFileTextId = 3001;
 const int kWorkSize = 264;
 
 bool IsFolder(const char* path) {

@@ -1,6 +1,6 @@
 #include "install/messages.h"
 
-#include "frontend/setup_state.h"
+#include "common/setup_state.h"
 #include "frontend/ui_strings.h"
 #include "util/bounded_string.h"
 

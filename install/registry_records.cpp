@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "frontend/setup_state.h"
+#include "common/setup_state.h"
 #include "install/install_log.h"
 #include "util/bounded_string.h"
 

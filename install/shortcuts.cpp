@@ -4,7 +4,8 @@
 
 #include <cstdint>
 
-#include "frontend/setup_state.h"
+#include "common/setup_state.h"
+#include "common/shell_folders.h"
 #include "install/fault_guard.h"
 #include "install/install_log.h"
 #include "install/file_operations.h"
@@ -55,18 +56,6 @@ void CreateShortcutIn(const char* folder, const char* targetPath, const char* sh
 }
 
 }  // namespace
-
-void GetSpecialFolderPath(int csidl, char* output) {
-    output[0] = 0;
-    LPITEMIDLIST items = nullptr;
-    if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &items)) || items == nullptr) return;
-    if (!SHGetPathFromIDListA(items, output)) output[0] = 0;
-    IMalloc* allocator = nullptr;
-    if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator != nullptr) {
-        allocator->Free(items);
-        allocator->Release();
-    }
-}
 
 HRESULT CreateShortcut(const char* linkPath, const char* targetPath, const char* workingFolder) {
     ShortcutJob job = {linkPath, targetPath, workingFolder, E_FAIL};

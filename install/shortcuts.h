@@ -1,11 +1,8 @@
 // Shell links: the program group, the desktop and Quick Launch shortcuts.
 #pragma once
 #include <windows.h>
-#include "frontend/quick_launch.h"  // GetQuickLaunchPath, QuickLaunchExists
 #include "install/install_context.h"
 
-// The special folder's file-system path (output of 260 bytes), or empty.
-void GetSpecialFolderPath(int csidl, char* output);
 // Writes a link with the target, the working folder and SW_SHOW. Returns the
 // last COM result, or 0 when a fault inside the shell objects was caught.
 HRESULT CreateShortcut(const char* linkPath, const char* targetPath, const char* workingFolder);

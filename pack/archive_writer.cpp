@@ -1,10 +1,8 @@
 #include "pack/archive_writer.h"
 
-#include "pack/checksum.h"
+#include "util/crc32.h"
 
 namespace {
-
-const uint8_t kMarker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
 
 void Put16(std::vector<uint8_t>* out, uint32_t v) {
     out->push_back(static_cast<uint8_t>(v));
@@ -32,12 +30,12 @@ void ArchiveWriterInit(ArchiveWriter* writer, int level) {
 }
 
 void AppendArchiveStart(std::vector<uint8_t>* out) {
-    out->insert(out->end(), kMarker, kMarker + 7);
+    out->insert(out->end(), kMarker, kMarker + kMarkerSize);
     size_t start = out->size();
     Put16(out, 0);
-    out->push_back(0x73);
+    out->push_back(kBlockMain);
     Put16(out, kMainFlagSolid);
-    Put16(out, 13);
+    Put16(out, kMainHeaderSize);
     Put16(out, 0);
     Put32(out, 0);
     FillHeaderCrc(out, start);
@@ -46,9 +44,9 @@ void AppendArchiveStart(std::vector<uint8_t>* out) {
 void AppendArchiveEnd(std::vector<uint8_t>* out) {
     size_t start = out->size();
     Put16(out, 0);
-    out->push_back(0x7B);
-    Put16(out, 0x4000);
-    Put16(out, 7);
+    out->push_back(kBlockEnd);
+    Put16(out, kEndBlockFlags);
+    Put16(out, kBlockHeaderSize);
     FillHeaderCrc(out, start);
 }
 
@@ -56,9 +54,9 @@ void AppendFileHeader(std::vector<uint8_t>* out, const ArchiveEntry& entry, uint
                       uint32_t packedSize, uint32_t unpackedSize, uint32_t crc) {
     size_t start = out->size();
     Put16(out, 0);
-    out->push_back(0x74);
+    out->push_back(kBlockFile);
     Put16(out, flags);
-    Put16(out, static_cast<uint32_t>(32 + entry.name.size()));
+    Put16(out, static_cast<uint32_t>(kFileHeaderSize + entry.name.size()));
     Put32(out, packedSize);
     Put32(out, unpackedSize);
     out->push_back(kHostWin32);

@@ -6,25 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive_format.h"
 #include "pack/solid_encoder.h"
 
-enum : uint8_t {
-    kMethodStored = 0x30,
-    kMethodBest = 0x35,
-    kHostWin32 = 2,
-    kUnpackVersion20 = 20,
-};
-
-enum : uint16_t {
-    kMainFlagSolid = 0x0008,
-    kFileFlagSolid = 0x0010,
-    kFileFlagDictionary1M = 0x0080,
-    kFlagHasData = 0x8000,
-};
-
 enum : uint32_t {
-    kAttributeReadOnly = 0x01,
-    kAttributeArchive = 0x20,
     kMaxEntrySize = 0x7FFFFFFF,  // sizes are held as signed 32-bit values
 };
 

@@ -1,25 +1,10 @@
-// The 2.0 method as the encoder sees it: symbol numbers, slot tables and the
-// copy history that the decoder keeps (recent distances and the last copy).
+// The 2.0 method as the encoder sees it: slot numbers of lengths and
+// distances, the lengths each copy symbol can code, and the copy history that
+// the decoder keeps (recent distances and the last copy).
 #pragma once
 #include <cstdint>
 
-#include "unpack/slot_tables.h"
-
-enum : uint32_t {
-    kSymRepeatLast = 256,      // repeat the last copy
-    kSymRecentFirst = 257,     // 257..260: copy at the 1st..4th most recent distance
-    kSymShortFirst = 261,      // 261..268: copy of 2 bytes at a short distance
-    kSymNewTables = 269,       // a table block follows
-    kSymLongFirst = 270,       // 270..297: long copy with length slot 0..27
-    kLiteralAlphabet = 298,
-    kDistanceAlphabet = 48,
-    kRecentLengthAlphabet = 28,
-    kTableLengthCount = 374,   // 298 + 48 + 28 code lengths in one table block
-    kBitLengthAlphabet = 19,
-    kMaxCodeBits = 15,
-    kMaxCopyDistance = 0x100000,
-    kMaxCopyLength = 260,      // no single decoding step produces more
-};
+#include "unpack/lz_format.h"
 
 // Slot tables of the format, the decoder's own: a slot's value is its base
 // plus its extra bits.
@@ -47,14 +32,7 @@ inline uint32_t ShortSlot(uint32_t distance) {
     return v < 192 ? 6 : 7;
 }
 
-// The decoder lengthens long copies at far distances, and copies at a recent
-// distance a little more; the encoder subtracts the same amount.
-inline uint32_t LongCopyBonus(uint32_t distance) {
-    return (distance >= 0x40000 ? 1u : 0u) + (distance >= 0x2000 ? 1u : 0u);
-}
-inline uint32_t RecentCopyBonus(uint32_t distance) {
-    return LongCopyBonus(distance) + (distance >= 0x101 ? 1u : 0u);
-}
+// The shortest and longest lengths each copy symbol can code at a distance.
 inline uint32_t MinLongLength(uint32_t distance) { return 3 + LongCopyBonus(distance); }
 inline uint32_t MaxLongLength(uint32_t distance) { return 258 + LongCopyBonus(distance); }
 inline uint32_t MinRecentLength(uint32_t distance) { return 2 + RecentCopyBonus(distance); }

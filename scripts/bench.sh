@@ -83,17 +83,11 @@ fi
 echo
 echo "== 4. the setup's two passes under Wine (win64), against cp"
 cmake --preset win64 -B "$wbuild" >/dev/null
-cmake --build "$wbuild" --target solidsetup_core demo_product -j2 >/dev/null
-mkdir -p "$wbuild/bench"
-x86_64-w64-mingw32-g++ -std=c++17 -O2 -Wall -Wextra -I"$src" "$src/bench/setup_speed.cpp" \
-  "$wbuild/libsolidsetup_core.a" -static -o "$wbuild/bench/setup_speed.exe"
-x86_64-w64-mingw32-g++ -std=c++17 -O2 -Wall -Wextra -I"$src" -DSOLIDSETUP_REFERENCE_ENGINE \
-  "$src/bench/setup_speed.cpp" "$src/tests/support/reference_engine.cpp" "$src/tests/support/reference_pass.cpp" \
-  "$wbuild/libsolidsetup_core.a" -static -o "$wbuild/bench/setup_speed_reference.exe"
+cmake --build "$wbuild" --target bench_setup_speed bench_setup_speed_reference demo_product -j2 >/dev/null
 "$build/solidsetup" build "$wbuild/demo-product" -o "$work/demo.rar" --stub none --quiet
 
-export WINEPREFIX=$wbuild/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES=winemenubuilder.exe=d
-"$src/scripts/wine-prefix.sh" "$WINEPREFIX"
+. "$src/scripts/wine-env.sh"
+wine_env "$wbuild/wineprefix"
 winpath() { echo "Z:${1//\//\\}"; }
 # Best wall time of `runs` runs of a command, in seconds.
 best_wall() {
@@ -111,16 +105,16 @@ for payload in demo corpus; do
        "archive $(stat -c %s "$work/$payload.rar") bytes"
   rm -rf "$work/out"
   echo "  engine now:"
-  taskset -c 0 /usr/lib/wine/wine64 "$wbuild/bench/setup_speed.exe" "$(winpath "$work/$payload.rar")" \
+  taskset -c 0 "$WINE" "$wbuild/bench/bench_setup_speed.exe" "$(winpath "$work/$payload.rar")" \
     "$(winpath "$work/out")" --runs "$runs" | tr -d '\r' | sed 's/^/  /'
   echo "  reference engine (before):"
-  taskset -c 0 /usr/lib/wine/wine64 "$wbuild/bench/setup_speed_reference.exe" "$(winpath "$work/$payload.rar")" \
+  taskset -c 0 "$WINE" "$wbuild/bench/bench_setup_speed_reference.exe" "$(winpath "$work/$payload.rar")" \
     "$(winpath "$work/out")" --runs "$runs" | tr -d '\r' | sed 's/^/  /'
-  process=$(best_wall taskset -c 0 /usr/lib/wine/wine64 "$wbuild/bench/setup_speed.exe" \
+  process=$(best_wall taskset -c 0 "$WINE" "$wbuild/bench/bench_setup_speed.exe" \
               "$(winpath "$work/$payload.rar")" "$(winpath "$work/out")" --runs 1)
   echo "    the whole Wine process (start-up, both passes, exit): $process s"
   copy=$(best_wall bash -c "rm -rf '$work/copy' && cp -r '$files' '$work/copy'")
   echo "    cp -r of the same files:                              $copy s"
   rm -rf "$work/out" "$work/copy"
 done
-/usr/lib/wine/wineserver -k 2>/dev/null || true
+"$WINESERVER" -k 2>/dev/null || true

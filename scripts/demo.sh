@@ -34,10 +34,10 @@ echo "\$ solidsetup test $demo/Setup.exe"
 
 if [ $interactive -eq 1 ]; then
   [ -n "${DISPLAY:-}" ] || { echo "demo: --interactive needs a display (DISPLAY is not set)" >&2; exit 2; }
-  export WINEPREFIX=$PWD/$demo/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES=winemenubuilder.exe=d
-  scripts/wine-prefix.sh "$WINEPREFIX"
+  . scripts/wine-env.sh
+  wine_env "$PWD/$demo/wineprefix"
   echo "== Running Setup-win64.exe on $DISPLAY (Wine prefix $WINEPREFIX)"
-  /usr/lib/wine/wine64 "$demo/Setup-win64.exe"
+  "$WINE" "$demo/Setup-win64.exe"
   exit 0
 fi
 

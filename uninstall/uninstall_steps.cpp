@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "frontend/quick_launch.h"
+#include "common/shell_folders.h"
 #include "install/shortcuts.h"
 #include "util/bounded_string.h"
 

@@ -1,7 +1,7 @@
 // The uninstaller's texts in the setup's three languages, chosen by the same
 // rule as the setup's (the system's default language).
 #pragma once
-#include "frontend/setup_state.h"  // UiStringTable
+#include "common/setup_state.h"  // UiStringTable
 
 enum : unsigned short {
     kUninstallCaptionText = 4000,

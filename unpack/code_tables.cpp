@@ -8,10 +8,6 @@
 
 namespace {
 
-const uint32_t kMaxCodeLength = 15;
-const uint32_t kMultimediaSymbolsPerChannel = kChannelSymbols;
-const uint32_t kTableBlockSymbol = 269;
-const uint32_t kMultimediaTableBlockSymbol = 256;
 
 // Code length k: the smallest of 1 to 14 whose bound lies above v, else 15.
 // A fixed binary search over the (non-decreasing) bounds.
@@ -44,7 +40,7 @@ void BuildDecodeTable(const uint8_t* lengths, DecodeTable* table, uint32_t count
     table->decodePos[0] = 0;
     next[0] = 0;
     uint32_t n = 0;
-    for (uint32_t k = 1; k <= kMaxCodeLength; ++k) {
+    for (uint32_t k = 1; k <= kMaxCodeBits; ++k) {
         n = (n + lenCount[k]) * 2;
         uint32_t bound = n << (15 - k);
         table->decodeLen[k] = bound > 0xFFFF ? 0xFFFF : bound;
@@ -94,79 +90,79 @@ void BuildQuickTable(DecodeTable* table) {
     for (; prefix < kEntries; ++prefix) table->quick[prefix] = 0;
 }
 
-uint32_t DecodeSymbol(ExtractionContext* context, const DecodeTable* table) {
+uint32_t DecodeSymbol(UnpackState* state, const DecodeTable* table) {
     uint32_t k;
-    uint32_t symbol = SymbolAt(table, PeekBitsInline(context), &k);
-    SkipBitsInline(context, k);
+    uint32_t symbol = SymbolAt(table, PeekBitsInline(state), &k);
+    SkipBitsInline(state, k);
     return symbol;
 }
 
-void ReadCodeTables(ExtractionContext* context) {
-    if (context->inputPos > kRefillBeforeTableBlock) RefillInput(context, false);
+void ReadCodeTables(UnpackState* state) {
+    if (state->inputPos > kRefillBeforeTableBlock) RefillInput(state, false);
 
-    uint32_t v = PeekBitsInline(context);
-    context->multimediaMode = v & 0x8000;
-    if ((v & 0x4000) == 0) std::memset(context->previousLengths, 0, sizeof context->previousLengths);
-    SkipBitsInline(context, 2);
+    uint32_t v = PeekBitsInline(state);
+    state->multimediaMode = v & 0x8000;
+    if ((v & 0x4000) == 0) std::memset(state->previousLengths, 0, sizeof state->previousLengths);
+    SkipBitsInline(state, 2);
 
     uint32_t tableSize;
-    if (context->multimediaMode) {
-        context->channelCount = ((v >> 12) & 3) + 1;
-        if (context->currentChannel >= context->channelCount) context->currentChannel = 0;
-        SkipBitsInline(context, 2);
-        tableSize = kMultimediaSymbolsPerChannel * context->channelCount;
+    if (state->multimediaMode) {
+        state->channelCount = ((v >> 12) & 3) + 1;
+        if (state->currentChannel >= state->channelCount) state->currentChannel = 0;
+        SkipBitsInline(state, 2);
+        tableSize = kAudioAlphabet * state->channelCount;
     } else {
-        tableSize = kMainTableSize;
+        tableSize = kTableLengthCount;
     }
 
-    uint8_t bitLengths[kBitLengthSymbols];
-    for (uint32_t i = 0; i < kBitLengthSymbols; ++i) bitLengths[i] = static_cast<uint8_t>(ReadBitsInline(context, 4));
-    BuildDecodeTable(bitLengths, &context->bitLengthTable, kBitLengthSymbols);
+    uint8_t bitLengths[kBitLengthAlphabet];
+    for (uint32_t i = 0; i < kBitLengthAlphabet; ++i) bitLengths[i] = static_cast<uint8_t>(ReadBitsInline(state, 4));
+    BuildDecodeTable(bitLengths, &state->bitLengthTable, kBitLengthAlphabet);
 
     // Positions beyond tableSize stay 0, and so become the base of a later
     // block that keeps its lengths.
     uint8_t lengths[kMaxTableLengths] = {};
     uint32_t i = 0;
     while (i < tableSize) {
-        if (context->inputPos > kRefillBeforeLengthSymbol) RefillInput(context, false);
-        uint32_t s = DecodeSymbol(context, &context->bitLengthTable);
+        if (state->inputPos > kRefillBeforeLengthSymbol) RefillInput(state, false);
+        uint32_t s = DecodeSymbol(state, &state->bitLengthTable);
         if (s < 16) {
-            lengths[i] = static_cast<uint8_t>((s + context->previousLengths[i]) & 15);
+            lengths[i] = static_cast<uint8_t>((s + state->previousLengths[i]) & 15);
             i += 1;
         } else if (s == 16) {
-            uint32_t run = ReadBitsInline(context, 2) + 3;
+            uint32_t run = ReadBitsInline(state, 2) + 3;
             // At the block's first position there is no previous length: 0.
             uint8_t previous = i > 0 ? lengths[i - 1] : 0;
             for (; run > 0 && i < tableSize; --run) lengths[i++] = previous;
         } else {
-            uint32_t run = s == 17 ? ReadBitsInline(context, 3) + 3 : ReadBitsInline(context, 7) + 11;
+            uint32_t run = s == 17 ? ReadBitsInline(state, 3) + 3 : ReadBitsInline(state, 7) + 11;
             for (; run > 0 && i < tableSize; --run) lengths[i++] = 0;
         }
     }
 
-    if (context->multimediaMode) {
-        for (uint32_t ch = 0; ch < context->channelCount; ++ch) {
-            BuildDecodeTable(lengths + kMultimediaSymbolsPerChannel * ch, &context->channelTables[ch],
-                             kMultimediaSymbolsPerChannel);
+    if (state->multimediaMode) {
+        for (uint32_t ch = 0; ch < state->channelCount; ++ch) {
+            BuildDecodeTable(lengths + kAudioAlphabet * ch, &state->channelTables[ch],
+                             kAudioAlphabet);
         }
     } else {
-        BuildDecodeTable(lengths, &context->literalTable, kLiteralSymbols);
-        BuildDecodeTable(lengths + kLiteralSymbols, &context->distanceTable, kDistanceSymbols);
-        BuildDecodeTable(lengths + kLiteralSymbols + kDistanceSymbols, &context->recentLengthTable,
-                         kRecentLengthSymbols);
+        BuildDecodeTable(lengths, &state->literalTable, kLiteralAlphabet);
+        BuildDecodeTable(lengths + kLiteralAlphabet, &state->distanceTable, kDistanceAlphabet);
+        BuildDecodeTable(lengths + kLiteralAlphabet + kDistanceAlphabet, &state->recentLengthTable,
+                         kRecentLengthAlphabet);
     }
-    std::memcpy(context->previousLengths, lengths, sizeof lengths);
+    std::memcpy(state->previousLengths, lengths, sizeof lengths);
 }
 
-void ReadTrailingTables(ExtractionContext* context) {
+void ReadTrailingTables(UnpackState* state) {
     // A table block right after an entry's last symbol belongs to the next
     // entry of the solid run; it is only looked for while bytes remain.
-    if (context->inputEnd < context->inputPos + 5) return;
-    if (context->multimediaMode) {
-        uint32_t s = DecodeSymbol(context, &context->channelTables[context->currentChannel]);
-        if (s == kMultimediaTableBlockSymbol) ReadCodeTables(context);
+    if (state->inputEnd < state->inputPos + 5) return;
+    if (state->multimediaMode) {
+        uint32_t s = DecodeSymbol(state, &state->channelTables[state->currentChannel]);
+        if (s == kSymAudioNewTables) ReadCodeTables(state);
     } else {
-        uint32_t s = DecodeSymbol(context, &context->literalTable);
-        if (s == kTableBlockSymbol) ReadCodeTables(context);
+        uint32_t s = DecodeSymbol(state, &state->literalTable);
+        if (s == kSymNewTables) ReadCodeTables(state);
     }
 }

@@ -3,15 +3,7 @@
 #pragma once
 #include <cstdint>
 
-enum : uint32_t {
-    kBitLengthSymbols = 19,
-    kLiteralSymbols = 298,
-    kDistanceSymbols = 48,
-    kRecentLengthSymbols = 28,
-    kChannelSymbols = 257,
-    kMainTableSize = kLiteralSymbols + kDistanceSymbols + kRecentLengthSymbols,  // 374
-    kMaxTableLengths = 1028,
-};
+#include "unpack/lz_format.h"
 
 // Codes of up to this many bits are decoded with one lookup in the quick
 // table; longer ones fall back to the search over the length bounds.
@@ -21,7 +13,7 @@ struct DecodeTable {
     uint32_t maxNum;
     uint32_t decodeLen[16];
     uint32_t decodePos[16];
-    uint32_t decodeNum[kLiteralSymbols];  // large enough for every alphabet
+    uint32_t decodeNum[kLiteralAlphabet];  // large enough for every alphabet
     // Indexed by the look-ahead's first kQuickBits bits: symbol << 4 | code
     // length, or 0 where the code is longer (or the symbol does not fit).
     uint16_t quick[1u << kQuickBits];

@@ -2,9 +2,8 @@
 // window, tables and copy history carried from entry to entry of a solid run.
 #include <cstring>
 
-#include "archive/entry_output.h"
 #include "unpack/bit_input.h"
-#include "unpack/slot_tables.h"
+#include "unpack/lz_format.h"
 #include "unpack/symbol_decode.h"
 #include "unpack/unpack.h"
 
@@ -13,17 +12,6 @@ namespace {
 // A flush comes before a step once fewer than this many window positions are
 // free; no step produces more than 260 bytes.
 const uint32_t kFlushMargin = 270;
-
-const uint32_t kRepeatLastCopy = 256;
-const uint32_t kFirstRecentCopy = 257;
-const uint32_t kFirstShortCopy = 261;
-const uint32_t kTableBlock = 269;
-const uint32_t kFirstLongCopy = 270;
-
-// Copies at larger distances are longer than their length slot says.
-inline uint32_t DistanceBonus(uint32_t distance) {
-    return (distance >= 0x40000 ? 1u : 0u) + (distance >= 0x2000 ? 1u : 0u);
-}
 
 // The engine's bit reader inside the decoding loop: up to 63 unread bits,
 // the next one in the top bit, taken from the input buffer eight bytes at a
@@ -150,23 +138,23 @@ inline uint32_t CopyWithinWindow(uint8_t* window, uint32_t dest, uint32_t distan
 }
 
 // Records the copy in the history, counts its bytes and makes it.
-inline void MakeCopy(ExtractionContext* context, uint32_t distance, uint32_t length, uint32_t* writePos,
+inline void MakeCopy(UnpackState* state, uint32_t distance, uint32_t length, uint32_t* writePos,
                      int32_t* remaining) {
-    context->copyDistance = distance;
-    context->copyLength = length;
-    context->recentDistances[context->recentCount & 3] = distance;
-    context->lastDistance = distance;
-    context->recentCount += 1;
-    context->lastLength = length;
+    state->copyDistance = distance;
+    state->copyLength = length;
+    state->recentDistances[state->recentCount & 3] = distance;
+    state->lastDistance = distance;
+    state->recentCount += 1;
+    state->lastLength = length;
     // Computed unsigned: a corrupt stream must not overflow the signed count.
     *remaining = static_cast<int32_t>(static_cast<uint32_t>(*remaining) - length);
-    *writePos = CopyWithinWindow(context->unpackWindow, *writePos, distance, length);
+    *writePos = CopyWithinWindow(state->window, *writePos, distance, length);
 }
 
 // The input position at which the entry's packed data is used up; known only
 // after a refill that brought less than asked.
-inline uint32_t InputEndOf(const ExtractionContext* context) {
-    return context->inputDrained ? context->inputValidEnd : UINT32_MAX;
+inline uint32_t InputEndOf(const UnpackState* state) {
+    return state->inputDrained ? state->inputValidEnd : UINT32_MAX;
 }
 
 // The first input position at which a step must refill or stop.
@@ -175,27 +163,27 @@ inline uint32_t CheckFrom(uint32_t inputEnd) {
 }
 
 // The decoding steps of one entry. The reading position, the write position
-// and the count live in locals and go back to the context around every call
+// and the count live in locals and go back to the state around every call
 // that uses them there (refill, flush, table block) and at the end. Every step
 // starts at inputPos 8162 or less and reads at most 51 bits (a 15-bit symbol,
 // 5 extra length bits, a 15-bit distance symbol and 16 extra distance bits),
 // so one top-up of the bit reader per step suffices and its load, which ends
 // at most 15 bytes past inputPos, stays inside the input buffer.
-void DecodeSteps(ExtractionContext* context) {
-    uint8_t* const window = context->unpackWindow;
-    const uint8_t* const input = context->inputBuffer;
-    uint32_t writePos = context->writePos;
-    int32_t remaining = context->unpackedRemaining;
-    uint32_t symbol = context->symbol;
+void DecodeSteps(UnpackState* state) {
+    uint8_t* const window = state->window;
+    const uint8_t* const input = state->inputBuffer;
+    uint32_t writePos = state->writePos;
+    int32_t remaining = state->unpackedRemaining;
+    uint32_t symbol = state->symbol;
     BitReader reader;
-    StartReader(&reader, input, context->inputPos, context->inputBit);
+    StartReader(&reader, input, state->inputPos, state->inputBit);
 
     // The loop also ends when the packed data is used up (a truncated or
     // corrupt entry could otherwise decode forever without producing bytes)
     // and when the stream switches to multimedia blocks, whose samples this
     // decoder does not decode. Either way the entry comes out short and
     // fails its check.
-    uint32_t exhaustedAt = InputEndOf(context);
+    uint32_t exhaustedAt = InputEndOf(state);
     // One comparison per step for both: pos >= checkFrom when a refill is due
     // or the input is used up.
     uint32_t checkFrom = CheckFrom(exhaustedAt);
@@ -203,129 +191,129 @@ void DecodeSteps(ExtractionContext* context) {
     // write position and flushPos, unless nothing is pending: with
     // flushMark = flushPos - 1 that is ((flushMark - writePos) & mask) below
     // kFlushMargin - 1, as nothing pending gives the mask itself.
-    uint32_t flushMark = context->flushPos - 1;
-    bool decoding = !context->multimediaMode;
+    uint32_t flushMark = state->flushPos - 1;
+    bool decoding = !state->multimediaMode;
     while (decoding && remaining >= 0) {
         uint32_t pos = BitPosition(&reader) >> 3;
         if (pos >= checkFrom) {
             if (pos >= exhaustedAt) break;
             // The bytes the reader holds move with the buffer's last 32.
-            context->inputPos = pos;
-            RefillInput(context, false);
-            reader.next -= pos - context->inputPos;
-            exhaustedAt = InputEndOf(context);
+            state->inputPos = pos;
+            RefillInput(state, false);
+            reader.next -= pos - state->inputPos;
+            exhaustedAt = InputEndOf(state);
             checkFrom = CheckFrom(exhaustedAt);
         }
         if (((flushMark - writePos) & kWindowMask) < kFlushMargin - 1) {
-            context->writePos = writePos;
-            FlushWindow(context);
+            state->writePos = writePos;
+            FlushWindow(state);
             flushMark = writePos - 1;
         }
 
         Refill(&reader, input);
-        symbol = TakeSymbol(&reader, &context->literalTable);
+        symbol = TakeSymbol(&reader, &state->literalTable);
         if (symbol < 256) {
             window[writePos] = static_cast<uint8_t>(symbol);
             writePos = (writePos + 1) & kWindowMask;
             remaining -= 1;
             continue;
         }
-        if (symbol == kTableBlock) {
+        if (symbol == kSymNewTables) {
             uint32_t bits = BitPosition(&reader);
-            context->inputPos = bits >> 3;
-            context->inputBit = bits & 7;
-            ReadCodeTables(context);
-            StartReader(&reader, input, context->inputPos, context->inputBit);
-            exhaustedAt = InputEndOf(context);
+            state->inputPos = bits >> 3;
+            state->inputBit = bits & 7;
+            ReadCodeTables(state);
+            StartReader(&reader, input, state->inputPos, state->inputBit);
+            exhaustedAt = InputEndOf(state);
             checkFrom = CheckFrom(exhaustedAt);
-            decoding = !context->multimediaMode;
+            decoding = !state->multimediaMode;
             continue;
         }
         // Every other symbol is a copy; the branches find its distance and
         // length, and one place makes it.
         uint32_t distance;
         uint32_t length;
-        if (symbol >= kFirstLongCopy) {
-            uint32_t n = symbol - kFirstLongCopy;
+        if (symbol >= kSymLongFirst) {
+            uint32_t n = symbol - kSymLongFirst;
             length = slots::kLengthBase[n] + 3 + TakeBits(&reader, slots::kLengthBits[n]);
-            uint32_t d = TakeSymbol(&reader, &context->distanceTable);
+            uint32_t d = TakeSymbol(&reader, &state->distanceTable);
             distance = slots::kDistanceBase[d] + 1 + TakeBits(&reader, slots::kDistanceBits[d]);
-            length += DistanceBonus(distance);
-        } else if (symbol == kRepeatLastCopy) {
-            distance = context->lastDistance;
-            length = context->lastLength;
-        } else if (symbol < kFirstShortCopy) {
+            length += LongCopyBonus(distance);
+        } else if (symbol == kSymRepeatLast) {
+            distance = state->lastDistance;
+            length = state->lastLength;
+        } else if (symbol < kSymShortFirst) {
             // Symbols 257 to 260: the 1st to 4th most recent distance.
-            uint32_t back = symbol - kFirstRecentCopy + 1;
-            distance = context->recentDistances[(context->recentCount - back) & 3];
-            uint32_t n = TakeSymbol(&reader, &context->recentLengthTable);
+            uint32_t back = symbol - kSymRecentFirst + 1;
+            distance = state->recentDistances[(state->recentCount - back) & 3];
+            uint32_t n = TakeSymbol(&reader, &state->recentLengthTable);
             length = slots::kLengthBase[n] + 2 + TakeBits(&reader, slots::kLengthBits[n]);
-            length += DistanceBonus(distance) + (distance >= 0x101 ? 1 : 0);
+            length += LongCopyBonus(distance) + (distance >= 0x101 ? 1 : 0);
         } else {
-            uint32_t n = symbol - kFirstShortCopy;
+            uint32_t n = symbol - kSymShortFirst;
             distance = slots::kShortBase[n] + 1 + TakeBits(&reader, slots::kShortBits[n]);
             length = 2;
         }
-        MakeCopy(context, distance, length, &writePos, &remaining);
+        MakeCopy(state, distance, length, &writePos, &remaining);
     }
 
     uint32_t bits = BitPosition(&reader);
-    context->inputPos = bits >> 3;
-    context->inputBit = bits & 7;
-    context->writePos = writePos;
-    context->unpackedRemaining = remaining;
-    context->symbol = symbol;
+    state->inputPos = bits >> 3;
+    state->inputBit = bits & 7;
+    state->writePos = writePos;
+    state->unpackedRemaining = remaining;
+    state->symbol = symbol;
 }
 
 }  // namespace
 
-void ResetUnpackState(ExtractionContext* context, int solid) {
-    context->inputBit = 0;
-    context->inputPos = 0;
+void ResetUnpackState(UnpackState* state, int solid) {
+    state->inputBit = 0;
+    state->inputPos = 0;
     if (solid) return;
-    context->currentChannel = 0;
-    std::memset(context->recentDistances, 0, sizeof context->recentDistances);
-    context->recentCount = 0;
-    context->lastLength = 0;
-    context->lastDistance = 0;
-    std::memset(context->unpackWindow, 0, kWindowSize);
-    std::memset(context->previousLengths, 0, sizeof context->previousLengths);
-    context->flushPos = 0;
-    context->writePos = 0;
+    state->currentChannel = 0;
+    std::memset(state->recentDistances, 0, sizeof state->recentDistances);
+    state->recentCount = 0;
+    state->lastLength = 0;
+    state->lastDistance = 0;
+    std::memset(state->window, 0, kWindowSize);
+    std::memset(state->previousLengths, 0, sizeof state->previousLengths);
+    state->flushPos = 0;
+    state->writePos = 0;
 }
 
-void CopyMatch(ExtractionContext* context) {
-    uint32_t length = context->copyLength;
-    context->recentDistances[context->recentCount & 3] = context->copyDistance;
-    context->lastDistance = context->copyDistance;
-    context->recentCount += 1;
-    context->lastLength = length;
+void CopyMatch(UnpackState* state) {
+    uint32_t length = state->copyLength;
+    state->recentDistances[state->recentCount & 3] = state->copyDistance;
+    state->lastDistance = state->copyDistance;
+    state->recentCount += 1;
+    state->lastLength = length;
     // Computed unsigned: a corrupt stream must not overflow the signed count.
-    context->unpackedRemaining = static_cast<int32_t>(static_cast<uint32_t>(context->unpackedRemaining) - length);
-    uint32_t src = (context->writePos - context->copyDistance) & kWindowMask;
-    context->writePos = CopyNearOrWrapping(context->unpackWindow, context->writePos, src, length);
+    state->unpackedRemaining = static_cast<int32_t>(static_cast<uint32_t>(state->unpackedRemaining) - length);
+    uint32_t src = (state->writePos - state->copyDistance) & kWindowMask;
+    state->writePos = CopyNearOrWrapping(state->window, state->writePos, src, length);
 }
 
-void FlushWindow(ExtractionContext* context) {
-    uint8_t* window = context->unpackWindow;
-    if (context->writePos < context->flushPos) {
-        WriteUnpacked(context, window + context->flushPos, kWindowSize - context->flushPos);
-        WriteUnpacked(context, window, context->writePos);
+void FlushWindow(UnpackState* state) {
+    uint8_t* window = state->window;
+    if (state->writePos < state->flushPos) {
+        state->output(state->outputTarget, window + state->flushPos, kWindowSize - state->flushPos);
+        state->output(state->outputTarget, window, state->writePos);
     } else {
-        WriteUnpacked(context, window + context->flushPos, context->writePos - context->flushPos);
+        state->output(state->outputTarget, window + state->flushPos, state->writePos - state->flushPos);
     }
-    context->flushPos = context->writePos;
+    state->flushPos = state->writePos;
 }
 
-void UnpackEntry(ExtractionContext* context, uint8_t* window, int solid) {
-    context->unpackWindow = window;
-    ResetUnpackState(context, solid);
-    RefillInput(context, true);
-    if (!solid) ReadCodeTables(context);
+void UnpackEntry(UnpackState* state, uint8_t* window, int solid) {
+    state->window = window;
+    ResetUnpackState(state, solid);
+    RefillInput(state, true);
+    if (!solid) ReadCodeTables(state);
 
-    if (context->unpackedRemaining != INT32_MIN) context->unpackedRemaining -= 1;
-    DecodeSteps(context);
+    if (state->unpackedRemaining != INT32_MIN) state->unpackedRemaining -= 1;
+    DecodeSteps(state);
 
-    ReadTrailingTables(context);
-    FlushWindow(context);
+    ReadTrailingTables(state);
+    FlushWindow(state);
 }

@@ -7,25 +7,27 @@ set -euo pipefail
 scenario=$1
 build=$(realpath "$2") driver=$(realpath "$3") tool=$(realpath "$4") stub=$(realpath "$5")
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../../scripts/wine-env.sh"
 e2e=$build/e2e
-wine=/usr/lib/wine/wine64
 winepath() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }
-export WINEDEBUG=-all WINEDLLOVERRIDES=winemenubuilder.exe=d WINEARCH=win64
+# The build's virtual display when its Wine session runs (under CTest);
+# otherwise with-display.sh below finds one.
+wine_session_display "$build"
 
 if [ "$scenario" = prepare ]; then
   mkdir -p "$e2e"
-  "$here/../../scripts/wine-prefix.sh" "$e2e/template"
-  WINEPREFIX=$e2e/template $wine "$tool" build "$(winepath "$build/demo-product")" \
+  wine_env "$e2e/template"
+  "$WINE" "$tool" build "$(winepath "$build/demo-product")" \
     -o "$(winepath "$e2e/Setup.exe")" --stub "$(winepath "$stub")" | tr -d '\r'
   # The demo product without its own uninstaller: the builder adds ours.
   rm -rf "$e2e/product-generated" "$e2e/generated"
   mkdir -p "$e2e/generated"
   cp -r "$build/demo-product" "$e2e/product-generated"
   rm -f "$e2e/product-generated/UnInst.exe"
-  WINEPREFIX=$e2e/template $wine "$tool" build "$(winepath "$e2e/product-generated")" \
+  "$WINE" "$tool" build "$(winepath "$e2e/product-generated")" \
     -o "$(winepath "$e2e/generated/Setup.exe")" --stub "$(winepath "$stub")" \
     --uninstaller "$(winepath "$build/Uninstaller.exe")" | tr -d '\r'
-  WINEPREFIX=$e2e/template /usr/lib/wine/wineserver -k 2>/dev/null || true
+  "$WINESERVER" -k 2>/dev/null || true
   test -s "$e2e/Setup.exe"
   test -s "$e2e/generated/Setup.exe"
   # The same program signed with a throwaway self-signed certificate.
@@ -47,7 +49,7 @@ prefix=$e2e/prefix-$scenario
 rm -rf "$prefix"
 cp -al "$e2e/template" "$prefix"
 for reg in "$e2e"/template/*.reg; do rm -f "$prefix/$(basename "$reg")"; cp "$reg" "$prefix/"; done
-export WINEPREFIX=$prefix
+wine_env "$prefix"
 if [ "$scenario" = german ]; then
   # German system language, and no Quick Launch folder: its box is hidden.
   export LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8
@@ -74,8 +76,8 @@ if [ "$scenario" = uninstall ]; then
   setup=$e2e/generated/Setup.exe
 fi
 status=0
-"$here/../../scripts/with-display.sh" "$wine" "$driver" "$driven" "$(winepath "$setup")" \
+"$here/../../scripts/with-display.sh" "$WINE" "$driver" "$driven" "$(winepath "$setup")" \
   "$(winepath "$build/demo-product")" "$(winepath "$out")" | tr -d '\r' || status=$?
-/usr/lib/wine/wineserver -k 2>/dev/null || true
+"$WINESERVER" -k 2>/dev/null || true
 [ $status -eq 0 ] && rm -rf "$prefix"
 exit $status

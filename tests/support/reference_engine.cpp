@@ -4,8 +4,7 @@
 
 #include <cstring>
 
-#include "archive/entry_output.h"
-#include "unpack/slot_tables.h"
+#include "unpack/lz_format.h"
 
 namespace {
 
@@ -18,21 +17,16 @@ enum : uint32_t {
 const uint32_t kCarryOver = 32;
 const uint32_t kCarryFrom = kInputBufferSize - kCarryOver;  // 8160
 
-uint32_t ReadBits(ExtractionContext* context, uint32_t k) {
+uint32_t ReadBits(UnpackState* context, uint32_t k) {
     if (k == 0) return 0;
     uint32_t value = ReferencePeekBits(context) >> (16 - k);
     ReferenceSkipBits(context, k);
     return value;
 }
 
-bool InputExhausted(const ExtractionContext* context) {
+bool InputExhausted(const UnpackState* context) {
     return context->inputDrained && context->inputPos >= context->inputValidEnd;
 }
-
-const uint32_t kMaxCodeLength = 15;
-const uint32_t kMultimediaSymbolsPerChannel = kChannelSymbols;
-const uint32_t kTableBlockSymbol = 269;
-const uint32_t kMultimediaTableBlockSymbol = 256;
 
 // The smallest k of 1 to 14 whose bound lies above v, else 15, by the fixed
 // binary search over the bounds.
@@ -54,25 +48,16 @@ uint32_t CodeLengthOf(const uint32_t* bound, uint32_t v) {
 }
 
 const uint32_t kFlushMargin = 270;
-const uint32_t kRepeatLastCopy = 256;
-const uint32_t kFirstRecentCopy = 257;
-const uint32_t kFirstShortCopy = 261;
-const uint32_t kTableBlock = 269;
-const uint32_t kFirstLongCopy = 270;
-
-uint32_t DistanceBonus(uint32_t distance) {
-    return (distance >= 0x40000 ? 1u : 0u) + (distance >= 0x2000 ? 1u : 0u);
-}
 
 }  // namespace
 
-int ReferenceReadPacked(ExtractionContext* context, uint8_t* dest, int32_t count) {
+int ReferenceReadPacked(UnpackState* context, uint8_t* dest, int32_t count) {
     int32_t total = 0;
     while (count > 0) {
         // A header may give a negative packed size; nothing is read then.
         if (context->packedRemaining <= 0) break;
         int32_t chunk = count > context->packedRemaining ? context->packedRemaining : count;
-        if (context->archiveStream == nullptr) return 0;
+        if (context->inputStream == nullptr) return 0;
         size_t got = std::fread(dest + total, 1, static_cast<size_t>(chunk), context->inputStream);
         if (got == 0) return 0;
         total += static_cast<int32_t>(got);
@@ -83,7 +68,7 @@ int ReferenceReadPacked(ExtractionContext* context, uint8_t* dest, int32_t count
     return total;
 }
 
-void ReferenceRefillInput(ExtractionContext* context, bool first) {
+void ReferenceRefillInput(UnpackState* context, bool first) {
     if (first) {
         int n = ReferenceReadPacked(context, context->inputBuffer, kInputBufferSize);
         context->inputEnd = static_cast<uint32_t>(n);
@@ -105,13 +90,13 @@ void ReferenceRefillInput(ExtractionContext* context, bool first) {
     if (static_cast<uint32_t>(n) < kCarryFrom) context->inputDrained = 1;
 }
 
-uint32_t ReferencePeekBits(const ExtractionContext* context) {
+uint32_t ReferencePeekBits(const UnpackState* context) {
     const uint8_t* b = context->inputBuffer + context->inputPos;
     uint32_t bits = (static_cast<uint32_t>(b[0]) << 16) | (static_cast<uint32_t>(b[1]) << 8) | b[2];
     return (bits >> (8 - context->inputBit)) & 0xFFFF;
 }
 
-void ReferenceSkipBits(ExtractionContext* context, uint32_t n) {
+void ReferenceSkipBits(UnpackState* context, uint32_t n) {
     uint32_t t = context->inputBit + n;
     context->inputPos += t >> 3;
     context->inputBit = t & 7;
@@ -127,7 +112,7 @@ void ReferenceBuildDecodeTable(const uint8_t* lengths, DecodeTable* table, uint3
     table->decodePos[0] = 0;
     next[0] = 0;
     uint32_t n = 0;
-    for (uint32_t k = 1; k <= kMaxCodeLength; ++k) {
+    for (uint32_t k = 1; k <= kMaxCodeBits; ++k) {
         n = (n + lenCount[k]) * 2;
         uint32_t bound = n << (15 - k);
         table->decodeLen[k] = bound > 0xFFFF ? 0xFFFF : bound;
@@ -150,14 +135,14 @@ uint32_t ReferenceSymbolAt(const DecodeTable* table, uint32_t lookahead, uint32_
     return table->decodeNum[index];
 }
 
-uint32_t ReferenceDecodeSymbol(ExtractionContext* context, const DecodeTable* table) {
+uint32_t ReferenceDecodeSymbol(UnpackState* context, const DecodeTable* table) {
     uint32_t k;
     uint32_t symbol = ReferenceSymbolAt(table, ReferencePeekBits(context), &k);
     ReferenceSkipBits(context, k);
     return symbol;
 }
 
-void ReferenceReadCodeTables(ExtractionContext* context) {
+void ReferenceReadCodeTables(UnpackState* context) {
     if (context->inputPos > kRefillBeforeTableBlock) ReferenceRefillInput(context, false);
 
     uint32_t v = ReferencePeekBits(context);
@@ -170,14 +155,14 @@ void ReferenceReadCodeTables(ExtractionContext* context) {
         context->channelCount = ((v >> 12) & 3) + 1;
         if (context->currentChannel >= context->channelCount) context->currentChannel = 0;
         ReferenceSkipBits(context, 2);
-        tableSize = kMultimediaSymbolsPerChannel * context->channelCount;
+        tableSize = kAudioAlphabet * context->channelCount;
     } else {
-        tableSize = kMainTableSize;
+        tableSize = kTableLengthCount;
     }
 
-    uint8_t bitLengths[kBitLengthSymbols];
-    for (uint32_t i = 0; i < kBitLengthSymbols; ++i) bitLengths[i] = static_cast<uint8_t>(ReadBits(context, 4));
-    ReferenceBuildDecodeTable(bitLengths, &context->bitLengthTable, kBitLengthSymbols);
+    uint8_t bitLengths[kBitLengthAlphabet];
+    for (uint32_t i = 0; i < kBitLengthAlphabet; ++i) bitLengths[i] = static_cast<uint8_t>(ReadBits(context, 4));
+    ReferenceBuildDecodeTable(bitLengths, &context->bitLengthTable, kBitLengthAlphabet);
 
     // Positions beyond tableSize stay 0, and so become the base of a later
     // block that keeps its lengths.
@@ -202,31 +187,31 @@ void ReferenceReadCodeTables(ExtractionContext* context) {
 
     if (context->multimediaMode) {
         for (uint32_t ch = 0; ch < context->channelCount; ++ch) {
-            ReferenceBuildDecodeTable(lengths + kMultimediaSymbolsPerChannel * ch, &context->channelTables[ch],
-                             kMultimediaSymbolsPerChannel);
+            ReferenceBuildDecodeTable(lengths + kAudioAlphabet * ch, &context->channelTables[ch],
+                             kAudioAlphabet);
         }
     } else {
-        ReferenceBuildDecodeTable(lengths, &context->literalTable, kLiteralSymbols);
-        ReferenceBuildDecodeTable(lengths + kLiteralSymbols, &context->distanceTable, kDistanceSymbols);
-        ReferenceBuildDecodeTable(lengths + kLiteralSymbols + kDistanceSymbols, &context->recentLengthTable,
-                         kRecentLengthSymbols);
+        ReferenceBuildDecodeTable(lengths, &context->literalTable, kLiteralAlphabet);
+        ReferenceBuildDecodeTable(lengths + kLiteralAlphabet, &context->distanceTable, kDistanceAlphabet);
+        ReferenceBuildDecodeTable(lengths + kLiteralAlphabet + kDistanceAlphabet, &context->recentLengthTable,
+                         kRecentLengthAlphabet);
     }
     std::memcpy(context->previousLengths, lengths, sizeof lengths);
 }
 
-void ReferenceReadTrailingTables(ExtractionContext* context) {
+void ReferenceReadTrailingTables(UnpackState* context) {
     // A table block right after an entry's last symbol belongs to the next
     // entry of the solid run; it is only looked for while bytes remain.
     if (context->inputEnd < context->inputPos + 5) return;
     if (context->multimediaMode) {
         uint32_t s = ReferenceDecodeSymbol(context, &context->channelTables[context->currentChannel]);
-        if (s == kMultimediaTableBlockSymbol) ReferenceReadCodeTables(context);
+        if (s == kSymAudioNewTables) ReferenceReadCodeTables(context);
     } else {
         uint32_t s = ReferenceDecodeSymbol(context, &context->literalTable);
-        if (s == kTableBlockSymbol) ReferenceReadCodeTables(context);
+        if (s == kSymNewTables) ReferenceReadCodeTables(context);
     }
 }
-void ReferenceResetUnpackState(ExtractionContext* context, int solid) {
+void ReferenceResetUnpackState(UnpackState* context, int solid) {
     context->inputBit = 0;
     context->inputPos = 0;
     if (solid) return;
@@ -235,13 +220,13 @@ void ReferenceResetUnpackState(ExtractionContext* context, int solid) {
     context->recentCount = 0;
     context->lastLength = 0;
     context->lastDistance = 0;
-    std::memset(context->unpackWindow, 0, kWindowSize);
+    std::memset(context->window, 0, kWindowSize);
     std::memset(context->previousLengths, 0, sizeof context->previousLengths);
     context->flushPos = 0;
     context->writePos = 0;
 }
 
-void ReferenceCopyMatch(ExtractionContext* context) {
+void ReferenceCopyMatch(UnpackState* context) {
     uint32_t distance = context->copyDistance;
     uint32_t length = context->copyLength;
     context->recentDistances[context->recentCount & 3] = distance;
@@ -253,7 +238,7 @@ void ReferenceCopyMatch(ExtractionContext* context) {
 
     // Byte by byte, so that a distance below the length repeats the bytes
     // just written.
-    uint8_t* window = context->unpackWindow;
+    uint8_t* window = context->window;
     uint32_t dest = context->writePos;
     uint32_t src = (dest - distance) & kWindowMask;
     for (uint32_t i = 0; i < length; ++i) {
@@ -264,19 +249,19 @@ void ReferenceCopyMatch(ExtractionContext* context) {
     context->writePos = dest;
 }
 
-void ReferenceFlushWindow(ExtractionContext* context) {
-    uint8_t* window = context->unpackWindow;
+void ReferenceFlushWindow(UnpackState* context) {
+    uint8_t* window = context->window;
     if (context->writePos < context->flushPos) {
-        WriteUnpacked(context, window + context->flushPos, kWindowSize - context->flushPos);
-        WriteUnpacked(context, window, context->writePos);
+        context->output(context->outputTarget, window + context->flushPos, kWindowSize - context->flushPos);
+        context->output(context->outputTarget, window, context->writePos);
     } else {
-        WriteUnpacked(context, window + context->flushPos, context->writePos - context->flushPos);
+        context->output(context->outputTarget, window + context->flushPos, context->writePos - context->flushPos);
     }
     context->flushPos = context->writePos;
 }
 
-void ReferenceUnpackEntry(ExtractionContext* context, uint8_t* window, int solid) {
-    context->unpackWindow = window;
+void ReferenceUnpackEntry(UnpackState* context, uint8_t* window, int solid) {
+    context->window = window;
     ReferenceResetUnpackState(context, solid);
     ReferenceRefillInput(context, true);
     if (!solid) ReferenceReadCodeTables(context);
@@ -298,34 +283,34 @@ void ReferenceUnpackEntry(ExtractionContext* context, uint8_t* window, int solid
         uint32_t s = ReferenceDecodeSymbol(context, &context->literalTable);
         context->symbol = s;
         if (s < 256) {
-            context->unpackWindow[context->writePos] = static_cast<uint8_t>(s);
+            context->window[context->writePos] = static_cast<uint8_t>(s);
             context->writePos = (context->writePos + 1) & kWindowMask;
             context->unpackedRemaining -= 1;
-        } else if (s >= kFirstLongCopy) {
-            uint32_t n = s - kFirstLongCopy;
+        } else if (s >= kSymLongFirst) {
+            uint32_t n = s - kSymLongFirst;
             uint32_t length = slots::kLengthBase[n] + 3 + ReadBits(context, slots::kLengthBits[n]);
             uint32_t d = ReferenceDecodeSymbol(context, &context->distanceTable);
             uint32_t distance = slots::kDistanceBase[d] + 1 + ReadBits(context, slots::kDistanceBits[d]);
-            context->copyLength = length + DistanceBonus(distance);
+            context->copyLength = length + LongCopyBonus(distance);
             context->copyDistance = distance;
             ReferenceCopyMatch(context);
-        } else if (s == kTableBlock) {
+        } else if (s == kSymNewTables) {
             ReferenceReadCodeTables(context);
-        } else if (s == kRepeatLastCopy) {
+        } else if (s == kSymRepeatLast) {
             context->copyLength = context->lastLength;
             context->copyDistance = context->lastDistance;
             ReferenceCopyMatch(context);
-        } else if (s < kFirstShortCopy) {
+        } else if (s < kSymShortFirst) {
             // Symbols 257 to 260: the 1st to 4th most recent distance.
-            uint32_t back = s - kFirstRecentCopy + 1;
+            uint32_t back = s - kSymRecentFirst + 1;
             uint32_t distance = context->recentDistances[(context->recentCount - back) & 3];
             uint32_t n = ReferenceDecodeSymbol(context, &context->recentLengthTable);
             uint32_t length = slots::kLengthBase[n] + 2 + ReadBits(context, slots::kLengthBits[n]);
-            context->copyLength = length + DistanceBonus(distance) + (distance >= 0x101 ? 1 : 0);
+            context->copyLength = length + LongCopyBonus(distance) + (distance >= 0x101 ? 1 : 0);
             context->copyDistance = distance;
             ReferenceCopyMatch(context);
         } else {
-            uint32_t n = s - kFirstShortCopy;
+            uint32_t n = s - kSymShortFirst;
             context->copyDistance = slots::kShortBase[n] + 1 + ReadBits(context, slots::kShortBits[n]);
             context->copyLength = 2;
             ReferenceCopyMatch(context);

@@ -6,24 +6,25 @@
 #pragma once
 #include <cstdint>
 #include "archive/extraction_context.h"
+#include "unpack/unpack_state.h"
 
-int ReferenceReadPacked(ExtractionContext* context, uint8_t* dest, int32_t count);
-void ReferenceRefillInput(ExtractionContext* context, bool first);
-uint32_t ReferencePeekBits(const ExtractionContext* context);
-void ReferenceSkipBits(ExtractionContext* context, uint32_t n);
+int ReferenceReadPacked(UnpackState* context, uint8_t* dest, int32_t count);
+void ReferenceRefillInput(UnpackState* context, bool first);
+uint32_t ReferencePeekBits(const UnpackState* context);
+void ReferenceSkipBits(UnpackState* context, uint32_t n);
 
 void ReferenceBuildDecodeTable(const uint8_t* lengths, DecodeTable* table, uint32_t count);
 // The symbol and code length that the length search gives for a 16-bit
 // look-ahead, without touching any input.
 uint32_t ReferenceSymbolAt(const DecodeTable* table, uint32_t lookahead, uint32_t* codeLength);
-uint32_t ReferenceDecodeSymbol(ExtractionContext* context, const DecodeTable* table);
-void ReferenceReadCodeTables(ExtractionContext* context);
-void ReferenceReadTrailingTables(ExtractionContext* context);
+uint32_t ReferenceDecodeSymbol(UnpackState* context, const DecodeTable* table);
+void ReferenceReadCodeTables(UnpackState* context);
+void ReferenceReadTrailingTables(UnpackState* context);
 
-void ReferenceUnpackEntry(ExtractionContext* context, uint8_t* window, int solid);
-void ReferenceResetUnpackState(ExtractionContext* context, int solid);
-void ReferenceCopyMatch(ExtractionContext* context);
-void ReferenceFlushWindow(ExtractionContext* context);
+void ReferenceUnpackEntry(UnpackState* context, uint8_t* window, int solid);
+void ReferenceResetUnpackState(UnpackState* context, int solid);
+void ReferenceCopyMatch(UnpackState* context);
+void ReferenceFlushWindow(UnpackState* context);
 
 // The whole archive pass over the reference engine.
 int ReferenceExtractArchive(const char* archivePath, EntryCallback entryCallback, void* userData);

@@ -1,8 +1,8 @@
-// The archive pass compiled a second time, over the reference engine, so that
-// whole passes of the two engines can be compared result code for result code.
+// The archive pass over the reference engine, so that whole passes of the two
+// engines can be compared result code for result code.
+#include "archive/extract_archive.h"
 #include "tests/support/reference_engine.h"
 
-#define ExtractArchive ReferenceExtractArchive
-#define CopyStoredEntry ReferenceCopyStoredEntry
-#define UnpackEntry ReferenceUnpackEntry
-#include "archive/extract_archive.cpp"
+int ReferenceExtractArchive(const char* archivePath, EntryCallback entryCallback, void* userData) {
+    return ExtractArchiveWith(archivePath, entryCallback, userData, ReferenceUnpackEntry);
+}

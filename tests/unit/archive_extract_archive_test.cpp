@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 #include "tests/support/archive_bytes.h"
 #include "tests/support/bit_writer.h"
+#include "unpack/unpack.h"
 
 namespace {
 
@@ -344,6 +345,42 @@ TEST_F(PassTest, EntryCutShortByTheEndOfTheFileFails) {
     std::string stored = StoredArchive({StoredEntry("big.bin", std::string(5000, 'b'))});
     EXPECT_EQ(Run(stored.substr(0, stored.size() - 4900)), 3);
     EXPECT_TRUE(script_.contents.empty());
+}
+
+// The pass decodes every compressed entry with the engine it is given, and
+// only those: stored entries never reach it. An engine that writes nothing
+// makes the compressed entries fail their check.
+int gDecoderCalls = 0;
+std::vector<int> gDecoderSolid;
+void CountingDecoder(UnpackState* state, uint8_t* window, int solid) {
+    ++gDecoderCalls;
+    gDecoderSolid.push_back(solid);
+    UnpackEntry(state, window, solid);
+}
+void SilentDecoder(UnpackState*, uint8_t*, int) {
+    ++gDecoderCalls;
+}
+
+TEST_F(PassTest, CompressedEntriesGoThroughTheGivenDecoder) {
+    std::vector<TestEntry> entries = SolidPair();
+    entries.insert(entries.begin(), StoredEntry("a.txt", "stored"));
+    std::string path = dir_ + "/archive.rar";
+    WriteFileBytes(path, StoredArchive(entries));
+
+    gDecoderCalls = 0;
+    gDecoderSolid.clear();
+    EXPECT_EQ(ExtractArchiveWith(path.c_str(), ScriptCallback, &script_, CountingDecoder), 0);
+    EXPECT_EQ(gDecoderCalls, 2);
+    EXPECT_EQ(gDecoderSolid, (std::vector<int>{0, 0x10}));
+    ASSERT_EQ(script_.contents.size(), 3u);
+    EXPECT_EQ(script_.contents[2], "The quick brown fox !");
+
+    gDecoderCalls = 0;
+    Script silent;
+    silent.dir = dir_;
+    EXPECT_EQ(ExtractArchiveWith(path.c_str(), ScriptCallback, &silent, SilentDecoder), 3);
+    EXPECT_EQ(gDecoderCalls, 1);  // the first compressed entry fails its check and ends the pass
+    EXPECT_EQ(silent.contents, (std::vector<std::string>{"stored"}));
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <random>
 #include <vector>
 
-#include "archive/crc32.h"
+#include "util/crc32.h"
 
 namespace {
 
@@ -17,8 +17,10 @@ uint32_t BitwiseCrc(uint32_t crc, const uint8_t* data, size_t size) {
 
 TEST(Crc32, KnownValues) {
     const uint8_t* abc = reinterpret_cast<const uint8_t*>("abc");
-    EXPECT_EQ(~Crc32Fast(0xFFFFFFFFu, abc, 3), 0x352441C2u);
-    EXPECT_EQ(Crc32Fast(0x12345678u, abc, 0), 0x12345678u);
+    EXPECT_EQ(~Crc32Update(0xFFFFFFFFu, abc, 3), 0x352441C2u);
+    EXPECT_EQ(Crc32Update(0x12345678u, abc, 0), 0x12345678u);
+    EXPECT_EQ(Crc32Of(reinterpret_cast<const uint8_t*>("123456789"), 9), 0xCBF43926u);
+    EXPECT_EQ(Crc32Update(0xFFFFFFFFu, nullptr, 0), 0xFFFFFFFFu);
 }
 
 // Every length up to a few blocks and every alignment, from arbitrary
@@ -32,11 +34,11 @@ TEST(Crc32, FastPathsMatchTheDefinitionForEveryLengthAndAlignment) {
             uint32_t start = static_cast<uint32_t>(random());
             uint32_t expected = BitwiseCrc(start, data.data() + offset, size);
             ASSERT_EQ(Crc32Sliced(start, data.data() + offset, size), expected) << offset << "/" << size;
-            ASSERT_EQ(Crc32Fast(start, data.data() + offset, size), expected) << offset << "/" << size;
+            ASSERT_EQ(Crc32Update(start, data.data() + offset, size), expected) << offset << "/" << size;
         }
     }
     uint32_t expected = BitwiseCrc(0xFFFFFFFFu, data.data() + 3, 4096);
-    EXPECT_EQ(Crc32Fast(0xFFFFFFFFu, data.data() + 3, 4096), expected);
+    EXPECT_EQ(Crc32Update(0xFFFFFFFFu, data.data() + 3, 4096), expected);
     if (Crc32HasClmul()) {
         size_t used = 0;
         uint32_t partial = Crc32Clmul(0xFFFFFFFFu, data.data() + 3, 4096, &used);
@@ -49,14 +51,14 @@ TEST(Crc32, SplittingTheInputDoesNotChangeTheResult) {
     std::vector<uint8_t> data(100000);
     std::mt19937 random(11);
     for (uint8_t& b : data) b = static_cast<uint8_t>(random());
-    uint32_t whole = Crc32Fast(0xFFFFFFFFu, data.data(), data.size());
+    uint32_t whole = Crc32Update(0xFFFFFFFFu, data.data(), data.size());
     uint32_t pieces = 0xFFFFFFFFu;
     size_t at = 0;
     for (size_t piece : {1u, 63u, 64u, 65u, 1000u, 33333u}) {
-        pieces = Crc32Fast(pieces, data.data() + at, piece);
+        pieces = Crc32Update(pieces, data.data() + at, piece);
         at += piece;
     }
-    pieces = Crc32Fast(pieces, data.data() + at, data.size() - at);
+    pieces = Crc32Update(pieces, data.data() + at, data.size() - at);
     EXPECT_EQ(pieces, whole);
 }
 

@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "archive/extraction_context.h"
+#include "unpack/unpack_state.h"
 #include "pack/bit_output.h"
 #include "pack/huffman_builder.h"
 #include "pack/pack_format.h"
@@ -132,15 +132,14 @@ TEST(PackHuffman, LengthsAreLimitedCompleteAndCoverEverySymbolUsed) {
 
 // A context reading the given bytes, as a pass would set it up.
 struct DecoderFixture {
-    ExtractionContext* context;
+    UnpackState* context;
     FILE* stream;
     explicit DecoderFixture(const std::vector<uint8_t>& bytes) {
-        context = static_cast<ExtractionContext*>(std::calloc(1, sizeof(ExtractionContext)));
+        context = static_cast<UnpackState*>(std::calloc(1, sizeof(UnpackState)));
         for (int i = 0; i < 4; ++i) context->channelTablePtrs[i] = &context->channelTables[i];
         stream = std::tmpfile();
         std::fwrite(bytes.data(), 1, bytes.size(), stream);
         std::rewind(stream);
-        context->archiveStream = stream;
         context->inputStream = stream;
         context->packedRemaining = static_cast<int32_t>(bytes.size());
     }
@@ -172,7 +171,7 @@ TEST(PackHuffman, CanonicalCodesDecodeWithTheDecodersTables) {
         PutBits(&out, 0, 32);
         FlushBits(&out);
         DecoderFixture fixture(bytes);
-        ExtractionContext* c = fixture.context;
+        UnpackState* c = fixture.context;
         RefillInput(c, true);
         BuildDecodeTable(lengths, &c->literalTable, kLiteralAlphabet);
         for (size_t i = 0; i < message.size(); ++i) {

@@ -11,7 +11,7 @@
 
 #include "archive/extract_archive.h"
 #include "pack/archive_writer.h"
-#include "pack/checksum.h"
+#include "util/crc32.h"
 
 namespace packtest {
 

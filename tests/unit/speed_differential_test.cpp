@@ -12,18 +12,17 @@
 #include <string>
 #include <vector>
 
-#include "archive/entry_output.h"
 #include "archive/extract_archive.h"
-#include "archive/header_reader.h"
 #include "tests/support/archive_bytes.h"
 #include "tests/support/bit_writer.h"
+#include "tests/support/collected_output.h"
 #include "tests/support/reference_engine.h"
 #include "tests/unit/pack_roundtrip.h"
 #include "unpack/unpack.h"
 
 namespace {
 
-typedef void (*UnpackFunction)(ExtractionContext*, uint8_t*, int);
+typedef void (*UnpackFunction)(UnpackState*, uint8_t*, int);
 
 // One entry's packed data as the pass would hand it to the engine.
 struct Stream {
@@ -69,33 +68,26 @@ std::vector<Stream> CompressedEntries(const std::vector<uint8_t>& archive) {
 // the pass feeds it.
 struct Engine {
     UnpackFunction unpack;
-    std::unique_ptr<ExtractionContext> context{new ExtractionContext()};
+    std::unique_ptr<UnpackState> context{new UnpackState()};
     std::vector<uint8_t> window = std::vector<uint8_t>(kWindowSize, 0);
-    ByteBuffer buffer;
+    CollectedOutput output;
 
     explicit Engine(UnpackFunction f) : unpack(f) {
         for (int i = 0; i < 4; ++i) context->channelTablePtrs[i] = &context->channelTables[i];
-        BuildCrcTable(context.get());
-        ByteBufferInit(&buffer);
+        ConnectOutput(context.get(), &output);
     }
-    ~Engine() { ByteBufferDestroy(&buffer); }
 
     std::string Run(const std::string& path, const Stream& s, bool discard) {
         FILE* input = std::fopen(path.c_str(), "rb");
-        ExtractionContext* c = context.get();
-        c->archiveStream = c->inputStream = input;
+        UnpackState* c = context.get();
+        c->inputStream = input;
         c->packedRemaining = s.packedSize;
         c->unpackedRemaining = s.unpackedSize;
-        c->runningChecksum = 0xFFFFFFFFu;
-        c->noChecksum = discard ? 1 : 0;
-        ByteBufferReset(&buffer);
-        c->outputBuffer = discard ? nullptr : &buffer;
-        c->outputFile = nullptr;
+        output.Reset(discard);
         unpack(c, window.data(), s.solid ? 0x10 : 0);
         std::fclose(input);
-        c->archiveStream = c->inputStream = nullptr;
-        return buffer.data == nullptr ? std::string()
-                                      : std::string(reinterpret_cast<const char*>(buffer.data), buffer.length);
+        c->inputStream = nullptr;
+        return output.bytes;
     }
 };
 
@@ -107,9 +99,9 @@ bool SameTable(const DecodeTable& a, const DecodeTable& b) {
 
 // Everything of the engine's state that the next entry or the pass can see.
 void ExpectSameState(const Engine& fast, const Engine& reference, const std::string& what) {
-    const ExtractionContext& a = *fast.context;
-    const ExtractionContext& b = *reference.context;
-    EXPECT_EQ(a.runningChecksum, b.runningChecksum) << what;
+    const UnpackState& a = *fast.context;
+    const UnpackState& b = *reference.context;
+    EXPECT_EQ(fast.output.crc, reference.output.crc) << what;
     EXPECT_EQ(a.unpackedRemaining, b.unpackedRemaining) << what;
     EXPECT_EQ(a.packedRemaining, b.packedRemaining) << what;
     EXPECT_EQ(a.writePos, b.writePos) << what;

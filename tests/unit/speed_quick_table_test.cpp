@@ -6,15 +6,15 @@
 #include <random>
 #include <vector>
 
-#include "archive/extraction_context.h"
+#include "unpack/unpack_state.h"
 #include "tests/support/reference_engine.h"
 #include "unpack/symbol_decode.h"
 #include "unpack/unpack.h"
 
 namespace {
 
-const uint32_t kAlphabetSizes[] = {kBitLengthSymbols, kLiteralSymbols, kDistanceSymbols, kRecentLengthSymbols,
-                                   kChannelSymbols};
+const uint32_t kAlphabetSizes[] = {kBitLengthAlphabet, kLiteralAlphabet, kDistanceAlphabet, kRecentLengthAlphabet,
+                                   kAudioAlphabet};
 
 // Lengths of a complete prefix code: leaves split at random until the
 // alphabet is used up or no leaf can be split without exceeding maxLength.
@@ -93,8 +93,8 @@ struct TablePair {
 };
 
 void FillStale(TablePair* pair, std::mt19937& rng) {
-    for (uint32_t i = 0; i < kLiteralSymbols; ++i) {
-        uint32_t v = rng() % 4 == 0 ? rng() : rng() % kLiteralSymbols;
+    for (uint32_t i = 0; i < kLiteralAlphabet; ++i) {
+        uint32_t v = rng() % 4 == 0 ? rng() : rng() % kLiteralAlphabet;
         pair->fast->decodeNum[i] = v;
         pair->reference->decodeNum[i] = v;
     }
@@ -126,7 +126,7 @@ void ExpectSameTables(const TablePair& pair) {
         EXPECT_EQ(pair.fast->decodeLen[k], pair.reference->decodeLen[k]);
         EXPECT_EQ(pair.fast->decodePos[k], pair.reference->decodePos[k]);
     }
-    for (uint32_t i = 0; i < kLiteralSymbols; ++i) EXPECT_EQ(pair.fast->decodeNum[i], pair.reference->decodeNum[i]);
+    for (uint32_t i = 0; i < kLiteralAlphabet; ++i) EXPECT_EQ(pair.fast->decodeNum[i], pair.reference->decodeNum[i]);
 }
 
 TEST(QuickTable, EveryLookaheadOfRandomAndAdversarialLengthSets) {
@@ -160,11 +160,11 @@ TEST(QuickTable, EdgeAlphabets) {
         {1, 1},                                              // the shortest complete code
         {1, 1, 1},                                           // over-subscribed at one bit
         {15, 15},                                            // two longest codes: nearly empty code space
-        std::vector<uint8_t>(kLiteralSymbols, 15),           // far more 15-bit codes than fit
-        std::vector<uint8_t>(kLiteralSymbols, 1),            // everything at one bit
-        std::vector<uint8_t>(kLiteralSymbols, kQuickBits),   // exactly at the quick table's limit
-        std::vector<uint8_t>(kLiteralSymbols, kQuickBits + 1),
-        std::vector<uint8_t>(kLiteralSymbols, 16),           // all masked to 0 by the count
+        std::vector<uint8_t>(kLiteralAlphabet, 15),           // far more 15-bit codes than fit
+        std::vector<uint8_t>(kLiteralAlphabet, 1),            // everything at one bit
+        std::vector<uint8_t>(kLiteralAlphabet, kQuickBits),   // exactly at the quick table's limit
+        std::vector<uint8_t>(kLiteralAlphabet, kQuickBits + 1),
+        std::vector<uint8_t>(kLiteralAlphabet, 16),           // all masked to 0 by the count
     };
     // A complete code whose last codes have 15 bits: 0xFFFF (masked to
     // 0xFFFE) must reach the last of them.
@@ -189,12 +189,12 @@ TEST(QuickTable, EdgeAlphabets) {
 // DecodeSymbol through the context's bit reader: same symbols, same position.
 TEST(QuickTable, DecodeSymbolConsumesLikeTheReference) {
     std::mt19937 rng(99);
-    std::unique_ptr<ExtractionContext> fast(new ExtractionContext());
-    std::unique_ptr<ExtractionContext> reference(new ExtractionContext());
+    std::unique_ptr<UnpackState> fast(new UnpackState());
+    std::unique_ptr<UnpackState> reference(new UnpackState());
     for (int round = 0; round < 50; ++round) {
-        std::vector<uint8_t> lengths = LengthSet(rng, kLiteralSymbols, round);
-        BuildDecodeTable(lengths.data(), &fast->literalTable, kLiteralSymbols);
-        ReferenceBuildDecodeTable(lengths.data(), &reference->literalTable, kLiteralSymbols);
+        std::vector<uint8_t> lengths = LengthSet(rng, kLiteralAlphabet, round);
+        BuildDecodeTable(lengths.data(), &fast->literalTable, kLiteralAlphabet);
+        ReferenceBuildDecodeTable(lengths.data(), &reference->literalTable, kLiteralAlphabet);
         for (uint32_t i = 0; i < kInputBufferSize; ++i) {
             fast->inputBuffer[i] = reference->inputBuffer[i] = static_cast<uint8_t>(rng());
         }

@@ -13,7 +13,7 @@ class BitInput : public ::testing::Test {
   protected:
     void SetUp() override {
         dir_ = MakeTempDir("bits");
-        context_.reset(new ExtractionContext());
+        context_.reset(new UnpackState());
     }
     void TearDown() override {
         if (stream_ != nullptr) std::fclose(stream_);
@@ -25,12 +25,12 @@ class BitInput : public ::testing::Test {
         std::string path = dir_ + "/in";
         WriteFileBytes(path, bytes);
         stream_ = std::fopen(path.c_str(), "rb");
-        context_->archiveStream = context_->inputStream = stream_;
+        context_->inputStream = stream_;
         context_->packedRemaining = packed;
     }
     std::string dir_;
     FILE* stream_ = nullptr;
-    std::unique_ptr<ExtractionContext> context_;
+    std::unique_ptr<UnpackState> context_;
 };
 
 std::string Pattern(size_t size) {
@@ -40,7 +40,7 @@ std::string Pattern(size_t size) {
 }
 
 TEST_F(BitInput, LookAheadStartsAtTheNextUnreadBit) {
-    ExtractionContext* c = context_.get();
+    UnpackState* c = context_.get();
     c->inputPos = 100;
     c->inputBit = 3;
     c->inputBuffer[100] = 0xA5;
@@ -58,7 +58,7 @@ TEST_F(BitInput, LookAheadStartsAtTheNextUnreadBit) {
 TEST_F(BitInput, ContinuationRefillKeepsTheReadingPosition) {
     std::string data = Pattern(20000);
     Open(data, 20000);
-    ExtractionContext* c = context_.get();
+    UnpackState* c = context_.get();
     RefillInput(c, true);
     EXPECT_EQ(c->inputEnd, 8192u);
     EXPECT_EQ(c->packedRemaining, 20000 - 8192);
@@ -80,7 +80,7 @@ TEST_F(BitInput, ContinuationRefillKeepsTheReadingPosition) {
 
 TEST_F(BitInput, SmallEntryAndLaterEmptyRefills) {
     Open(Pattern(100), 15);
-    ExtractionContext* c = context_.get();
+    UnpackState* c = context_.get();
     RefillInput(c, true);
     EXPECT_EQ(c->inputEnd, 15u);
     EXPECT_EQ(c->packedRemaining, 0);
@@ -94,7 +94,7 @@ TEST_F(BitInput, SmallEntryAndLaterEmptyRefills) {
 
 TEST_F(BitInput, ArchiveEndingInsideTheEntry) {
     Open(Pattern(100), 5000);
-    ExtractionContext* c = context_.get();
+    UnpackState* c = context_.get();
     RefillInput(c, true);
     // The 100 bytes are stored, but the read that finds the end returns 0.
     EXPECT_EQ(c->inputEnd, 0u);
@@ -103,7 +103,7 @@ TEST_F(BitInput, ArchiveEndingInsideTheEntry) {
 
 TEST_F(BitInput, ReadPackedBounds) {
     Open(Pattern(100), 40);
-    ExtractionContext* c = context_.get();
+    UnpackState* c = context_.get();
     uint8_t buffer[64];
     EXPECT_EQ(ReadPacked(c, buffer, 0), 0);
     EXPECT_EQ(c->packedRemaining, 40);
@@ -113,9 +113,9 @@ TEST_F(BitInput, ReadPackedBounds) {
     // A negative packed size from a damaged header reads nothing.
     c->packedRemaining = -7;
     EXPECT_EQ(ReadPacked(c, buffer, 30), 0);
-    // Without an open archive nothing is read.
+    // Without an input stream nothing is read.
     c->packedRemaining = 10;
-    c->archiveStream = nullptr;
+    c->inputStream = nullptr;
     EXPECT_EQ(ReadPacked(c, buffer, 5), 0);
 }
 

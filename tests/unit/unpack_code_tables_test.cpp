@@ -12,8 +12,8 @@
 namespace {
 
 // A context whose input buffer holds the given bits from position 0.
-std::unique_ptr<ExtractionContext> WithInput(const std::string& bytes) {
-    std::unique_ptr<ExtractionContext> c(new ExtractionContext());
+std::unique_ptr<UnpackState> WithInput(const std::string& bytes) {
+    std::unique_ptr<UnpackState> c(new UnpackState());
     size_t size = bytes.size() < size_t{kInputBufferSize} ? bytes.size() : size_t{kInputBufferSize};
     std::memcpy(c->inputBuffer, bytes.data(), size);
     c->inputEnd = static_cast<uint32_t>(bytes.size());
@@ -21,7 +21,7 @@ std::unique_ptr<ExtractionContext> WithInput(const std::string& bytes) {
     return c;
 }
 
-uint32_t BitPosition(const ExtractionContext* c) {
+uint32_t BitPosition(const UnpackState* c) {
     return c->inputPos * 8 + c->inputBit;
 }
 

@@ -5,10 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "archive/entry_output.h"
-#include "archive/header_reader.h"
 #include "tests/support/archive_bytes.h"
 #include "tests/support/bit_writer.h"
+#include "tests/support/collected_output.h"
 #include "unpack/unpack.h"
 
 namespace {
@@ -17,43 +16,36 @@ namespace {
 // window for all of them, collecting each entry's output in memory.
 class Decoder {
   public:
-    Decoder() : context_(new ExtractionContext()), window_(kWindowSize, 0x5A) {
-        BuildCrcTable(context_.get());
-        ByteBufferInit(&buffer_);
+    Decoder() : context_(new UnpackState()), window_(kWindowSize, 0x5A) {
+        ConnectOutput(context_.get(), &output_);
         dir_ = MakeTempDir("lz");
     }
-    ~Decoder() {
-        ByteBufferDestroy(&buffer_);
-        RemoveTree(dir_);
-    }
+    ~Decoder() { RemoveTree(dir_); }
 
     std::string Decode(const std::string& packed, int32_t unpackedSize, bool solid) {
         std::string path = dir_ + "/packed" + std::to_string(count_++);
         WriteFileBytes(path, packed);
         FILE* stream = std::fopen(path.c_str(), "rb");
-        ExtractionContext* c = context_.get();
-        c->archiveStream = stream;
+        UnpackState* c = context_.get();
         c->inputStream = stream;
         c->packedRemaining = static_cast<int32_t>(packed.size());
         c->unpackedRemaining = unpackedSize;
-        c->outputFile = nullptr;
-        ByteBufferReset(&buffer_);
-        c->outputBuffer = &buffer_;
-        c->noChecksum = 0;
-        c->runningChecksum = 0xFFFFFFFFu;
+        output_.Reset(false);
         UnpackEntry(c, window_.data(), solid ? 1 : 0);
         std::fclose(stream);
-        c->archiveStream = c->inputStream = nullptr;
-        return std::string(reinterpret_cast<const char*>(buffer_.data), buffer_.length);
+        c->inputStream = nullptr;
+        return output_.bytes;
     }
 
-    ExtractionContext* context() { return context_.get(); }
+    UnpackState* context() { return context_.get(); }
+    // The running CRC-32 register of the last entry's output.
+    uint32_t crc() const { return output_.crc; }
     std::vector<uint8_t>& window() { return window_; }
 
   private:
-    std::unique_ptr<ExtractionContext> context_;
+    std::unique_ptr<UnpackState> context_;
     std::vector<uint8_t> window_;
-    ByteBuffer buffer_;
+    CollectedOutput output_;
     std::string dir_;
     int count_ = 0;
 };
@@ -73,7 +65,7 @@ TEST(LzDecoder, LiteralsAndChecksum) {
     w.TableBlock();
     w.Literals("hello, world");
     EXPECT_EQ(d.Decode(w.Bytes(), 12, false), "hello, world");
-    EXPECT_EQ(~d.context()->runningChecksum, Crc32Of("hello, world"));
+    EXPECT_EQ(~d.crc(), Crc32Of("hello, world"));
     EXPECT_EQ(d.context()->unpackedRemaining, -1);
 }
 
@@ -124,7 +116,7 @@ TEST(LzDecoder, LiteralsWrapAroundTheWindowEnd) {
     StreamWriter tables;
     tables.TableBlock();
     d.Decode(tables.Bytes(), 0, false);  // reads the tables only
-    ExtractionContext* c = d.context();
+    UnpackState* c = d.context();
     c->writePos = c->flushPos = kWindowMask;
 
     StreamWriter w;
@@ -159,7 +151,7 @@ TEST(LzDecoder, RecentDistanceRing) {
         w.RecentCopy(next - 256, 3, dist);
         ExpectCopy(&expected, 3, dist);
         EXPECT_EQ(d.Decode(w.Bytes(), static_cast<int32_t>(expected.size()), false), expected);
-        ExtractionContext* c = d.context();
+        UnpackState* c = d.context();
         EXPECT_EQ(c->recentCount, 5u);
         EXPECT_EQ(c->recentDistances[1], d2);
         EXPECT_EQ(c->recentDistances[2], d3);
@@ -216,7 +208,7 @@ TEST(LzDecoder, RepeatAsFirstCopyProducesNothing) {
     w.RepeatLast();
     w.Literal('b');
     EXPECT_EQ(d.Decode(w.Bytes(), 2, false), "ab");
-    ExtractionContext* c = d.context();
+    UnpackState* c = d.context();
     EXPECT_EQ(c->recentCount, 1u);
     EXPECT_EQ(c->recentDistances[0], 0u);
     EXPECT_EQ(c->unpackedRemaining, -1);
@@ -227,8 +219,8 @@ TEST(LzDecoder, EmptyEntryStillReadsItsTables) {
     StreamWriter w;
     w.TableBlock();
     EXPECT_EQ(d.Decode(w.Bytes(), 0, false), "");
-    ExtractionContext* c = d.context();
-    EXPECT_EQ(c->runningChecksum, 0xFFFFFFFFu);
+    UnpackState* c = d.context();
+    EXPECT_EQ(d.crc(), 0xFFFFFFFFu);
     EXPECT_EQ(c->literalTable.maxNum, 298u);
     EXPECT_EQ(c->distanceTable.maxNum, 48u);
     EXPECT_EQ(c->recentLengthTable.maxNum, 28u);
@@ -309,7 +301,7 @@ TEST(LzDecoder, LargeOutputIsFlushedInBlocks) {
     expected.resize(total, 'k');
     std::string out = d.Decode(w.Bytes(), static_cast<int32_t>(total), false);
     EXPECT_TRUE(out == expected);
-    EXPECT_EQ(~d.context()->runningChecksum, Crc32Of(expected));
+    EXPECT_EQ(~d.crc(), Crc32Of(expected));
 }
 
 // Damaged input must end the entry, short, instead of decoding forever.

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "common/shell_folders.h"
 #include "frontend/default_destination.h"
-#include "frontend/quick_launch.h"
 #include "tests/support/archive_bytes.h"
 #include "tests/win/frontend_fixture.h"
 

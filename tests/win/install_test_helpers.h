@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/shell_folders.h"
 #include "frontend/language_list.h"
 #include "frontend/setup_state.h"
 #include "frontend/ui_strings.h"

@@ -9,6 +9,7 @@
 #include <map>
 #include <sstream>
 
+#include "archive/archive_format.h"
 #include "platform/platform.h"
 #include "util/file_names.h"
 
@@ -160,8 +161,8 @@ bool CollectProductFiles(const fs::path& folder, std::vector<ProductFile>* files
             return false;
         }
         file.dosTime = UnixTimeToDosTime(ModificationTime(entry.path()));
-        file.attributes = 0x20;  // archive
-        if (IsReadOnly(entry.path())) file.attributes |= 0x01;
+        file.attributes = kAttributeArchive;
+        if (IsReadOnly(entry.path())) file.attributes |= kAttributeReadOnly;
         files->push_back(std::move(file));
     }
     return true;

@@ -9,6 +9,8 @@
 #include <unistd.h>
 #endif
 
+#include "archive/archive_format.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -26,7 +28,6 @@ fs::path ToolFolder() {
 #endif
 }
 
-const uint8_t kMarker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
 const uint32_t kScanStart = 7;
 const uint32_t kScanLength = 249999;
 
@@ -46,7 +47,7 @@ std::string CheckStub(const std::vector<uint8_t>& stub, const std::vector<uint8_
     image.insert(image.end(), archiveStart.begin(), archiveStart.begin() + std::min<size_t>(archiveStart.size(), 16));
     size_t end = std::min<size_t>(image.size(), kScanStart + kScanLength);
     for (size_t at = kScanStart; at + 10 <= end; ++at) {
-        if (std::memcmp(&image[at], kMarker, 7) == 0 && image[at + 9] == 0x73) {
+        if (std::memcmp(&image[at], kMarker, kMarkerSize) == 0 && image[at + 9] == kBlockMain) {
             if (at == stub.size()) break;
             return "it already holds an archive (or bytes that read as one) at offset " + std::to_string(at) +
                    ", which the setup program would find instead of the new one";

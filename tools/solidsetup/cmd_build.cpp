@@ -12,12 +12,12 @@
 
 #include "archive/extract_archive.h"
 #include "pack/archive_writer.h"
-#include "pack/checksum.h"
 #include "tools/solidsetup/build_files.h"
 #include "tools/solidsetup/build_progress.h"
 #include "tools/solidsetup/build_stub.h"
 #include "tools/solidsetup/build_uninstaller.h"
 #include "tools/solidsetup/commands.h"
+#include "util/crc32.h"
 
 namespace fs = std::filesystem;
 

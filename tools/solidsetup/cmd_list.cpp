@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "archive/archive_format.h"
 #include "archive/entry_output.h"
 #include "archive/extraction_context.h"
 #include "archive/header_reader.h"
@@ -31,11 +32,11 @@ void FormatFlags(const FileHeader& h, char* out, size_t size) {
         bool set;
         const char* name;
     } flags[] = {
-        {(h.HEAD_FLAGS & 0x0010) != 0, "solid"},
-        {(h.HEAD_FLAGS & 0x0004) != 0, "encrypted"},
-        {(h.HEAD_FLAGS & 0x0001) != 0, "split-before"},
-        {(h.HEAD_FLAGS & 0x0002) != 0, "split-after"},
-        {(h.ATTR & 0x10) != 0, "dir"},
+        {(h.HEAD_FLAGS & kFileFlagSolid) != 0, "solid"},
+        {(h.HEAD_FLAGS & kFileFlagEncrypted) != 0, "encrypted"},
+        {(h.HEAD_FLAGS & kFileFlagContinuedFromPrevious) != 0, "split-before"},
+        {(h.HEAD_FLAGS & kFileFlagContinuesInNext) != 0, "split-after"},
+        {(h.ATTR & kAttributeDirectory) != 0, "dir"},
     };
     for (const Flag& f : flags) {
         if (!f.set) continue;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "archive/archive_format.h"
 #include "archive/entry_output.h"
 #include "archive/extraction_context.h"
 #include "archive/header_reader.h"
@@ -27,7 +28,7 @@ bool ReadEntryNotes(const char* path, std::vector<EntryNote>* notes, unsigned* f
                 first = false;
                 NormalizeEntryAttributes(context);
                 EntryNote note;
-                note.directory = (h.ATTR & 0x10) != 0;
+                note.directory = (h.ATTR & kAttributeDirectory) != 0;
                 note.name = context->entryName;
                 note.flags = h.HEAD_FLAGS;
                 note.unpackVersion = h.UNP_VER;
@@ -52,16 +53,16 @@ const EntryNote* QueriedEntryNote(const std::vector<EntryNote>& notes, size_t n)
 
 std::string DescribeEntryFailure(const EntryNote* note) {
     if (note == nullptr) return "checksum mismatch: the entry is damaged";
-    if (note->flags & 0x0004) return "checksum mismatch: the entry is encrypted, which is not supported";
-    if (note->method != 0x30 && note->unpackVersion <= 15) {
+    if (note->flags & kFileFlagEncrypted) return "checksum mismatch: the entry is encrypted, which is not supported";
+    if (note->method != kMethodStored && note->unpackVersion < kOldestDecodedVersion) {
         return "the entry is packed with an older method (version " + std::to_string(note->unpackVersion) +
                "), which is not supported";
     }
-    if (note->method != 0x30 && note->unpackVersion > 20) {
+    if (note->method != kMethodStored && note->unpackVersion > kUnpackVersion20) {
         return "checksum mismatch: the entry needs a newer method (version " + std::to_string(note->unpackVersion) +
                "), which is not supported";
     }
-    if (note->flags & 0x0002) return "checksum mismatch: the entry continues in a next volume, which is not read";
+    if (note->flags & kFileFlagContinuesInNext) return "checksum mismatch: the entry continues in a next volume, which is not read";
     return "checksum mismatch: the entry is damaged (or too large to verify in memory)";
 }
 
@@ -80,7 +81,7 @@ std::string DescribePassResult(int result, const char* path) {
                 return "no archive found in " + file +
                        " (it cannot be read, or holds no archive within its first 250,000 bytes)";
             }
-            if (firstFlags & 0x0001) {
+            if (firstFlags & kFileFlagContinuedFromPrevious) {
                 return file + " is a later volume of a multi-volume archive: its first entry continues from a "
                               "previous volume";
             }

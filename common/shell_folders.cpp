@@ -1,10 +1,21 @@
-#include "frontend/quick_launch.h"
+#include "common/shell_folders.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
-#include "install/shortcuts.h"
 #include "util/bounded_string.h"
+
+void GetSpecialFolderPath(int csidl, char* output) {
+    output[0] = 0;
+    LPITEMIDLIST items = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &items)) || items == nullptr) return;
+    if (!SHGetPathFromIDListA(items, output)) output[0] = 0;
+    IMalloc* allocator = nullptr;
+    if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator != nullptr) {
+        allocator->Free(items);
+        allocator->Release();
+    }
+}
 
 void GetQuickLaunchPath(char* output, int size) {
     if (output == nullptr || size <= 0) return;

@@ -1,9 +1,4 @@
-#include "archive/crc32.h"
-
-#include <cstring>
-
-#include "archive/extraction_context.h"
-#include "archive/header_reader.h"
+#include "util/crc32.h"
 
 namespace {
 
@@ -55,7 +50,7 @@ uint32_t Crc32Sliced(uint32_t crc, const uint8_t* data, size_t size) {
     return crc;
 }
 
-uint32_t Crc32Fast(uint32_t crc, const uint8_t* data, size_t size) {
+uint32_t Crc32Update(uint32_t crc, const uint8_t* data, size_t size) {
     static const bool clmul = Crc32HasClmul();
     if (clmul && size >= 64) {
         size_t used = 0;
@@ -64,18 +59,4 @@ uint32_t Crc32Fast(uint32_t crc, const uint8_t* data, size_t size) {
         size -= used;
     }
     return Crc32Sliced(crc, data, size);
-}
-
-void BuildCrcTable(ExtractionContext* context) {
-    for (uint32_t i = 0; i < 256; ++i) {
-        uint32_t c = i;
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ kPolynomial : c >> 1;
-        context->crcTable[i] = c;
-    }
-}
-
-uint32_t Crc32Update(const ExtractionContext*, uint32_t crc, const uint8_t* data, uint32_t size) {
-    // The same register as the byte-wise table update over crcTable, computed
-    // several bytes at a time.
-    return Crc32Fast(crc, data, size);
 }

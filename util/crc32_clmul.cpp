@@ -2,7 +2,7 @@
 // lanes fold 64 bytes per step, then fold to one lane, to 64 bits, and a
 // Barrett reduction gives the 32-bit register. The constants are powers of x
 // modulo the bit-reflected polynomial.
-#include "archive/crc32.h"
+#include "util/crc32.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>

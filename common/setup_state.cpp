@@ -1,0 +1,3 @@
+#include "common/setup_state.h"
+
+SetupState* gSetupState = nullptr;
