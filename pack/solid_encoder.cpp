@@ -23,7 +23,7 @@ struct LevelSettings {
 // that pays, so that the prices of their later passes are the real ones.
 const LevelSettings kLevels[6] = {
     {0, 0, 0, 0, 0, 0, 0},
-    {1, 32, 0, 1, 16384, 1u << 17, 4},       // 1: fastest, greedy
+    {4, 32, 0, 1, 16384, 1u << 17, 0},       // 1: fastest, greedy
     {16, 32, 0, 1, 16384, 1u << 17, 0},      // 2: greedy, deeper search
     {8, 32, 1, 1, 16384, 1u << 17, 0},       // 3: default, lazy
     {16, 48, 2, 2, 1u << 20, 1u << 15, 0},   // 4: near-optimal
