@@ -3,12 +3,7 @@
 #include <windows.h>
 #include <cstdint>
 
-typedef uint32_t LanguageTag;  // two upper-case letters, first in the low byte: "DE" = 0x4544
-
-inline LanguageTag MakeLanguageTag(char first, char second) {
-    return static_cast<LanguageTag>(static_cast<unsigned char>(first)) |
-           (static_cast<LanguageTag>(static_cast<unsigned char>(second)) << 8);
-}
+#include "util/entry_roles.h"  // LanguageTag
 
 void InsertLanguageRow(HWND listView, const char* text, LanguageTag tag);
 int FindLanguageRow(HWND listView, LanguageTag tag);

@@ -19,29 +19,6 @@ namespace {
 const int kLineSize = 260;
 const int kTitleSize = 128;
 const int kVersionSize = 32;
-// "_XX.LNG": the code, the underscore before it and the extension.
-const int kLanguageSuffixLength = 7;
-
-int Length(const char* text) {
-    return static_cast<int>(std::strlen(text));
-}
-
-// True when the name's last four characters are the extension, ignoring case.
-bool HasExtension(const char* name, int length, const char* extension) {
-    return length >= 4 && CompareNoCase(name + length - 4, extension) == 0;
-}
-
-char UpperAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-void NoteFileStem(const char* entryName) {
-    char* stem = gSetupState->fileStem;
-    if (stem[0] != 0) return;
-    AppendBounded(entryName + FileNameOffset(entryName), stem, sizeof gSetupState->fileStem);
-    int length = Length(stem);
-    if (length > kLanguageSuffixLength) stem[length - kLanguageSuffixLength] = 0;
-}
 
 // The title font is the same for every title line: made once, kept for the process.
 HFONT TitleFontFor(HWND dialog) {
@@ -60,17 +37,9 @@ HFONT TitleFontFor(HWND dialog) {
 int SurveyEntryCallback(char* nameBuffer, const uint8_t* data, uint32_t size, void* userData) {
     HWND dialog = static_cast<HWND>(userData);
     if (data == nullptr) {
-        int length = Length(nameBuffer);
-        uint8_t action = kSurveyOtherEntry;
-        if (length <= 4) {
-            action = kSurveyOtherEntry;
-        } else if (CompareNoCase(nameBuffer, "FILE_ID.DIZ") == 0) {
-            action = kSurveyTitleFile;
-        } else if (HasExtension(nameBuffer, length, ".INF")) {
-            action = kSurveySettingsFile;
-        } else if (HasExtension(nameBuffer, length, ".LNG")) {
-            NoteFileStem(nameBuffer);
-            action = kSurveyLanguageFile;
+        uint8_t action = SurveyAnswerForName(nameBuffer);
+        if (action == kSurveyLanguageFile) {
+            NoteLanguageStem(nameBuffer, gSetupState->fileStem, sizeof gSetupState->fileStem);
         }
         // The answer replaces only the first byte; the name keeps its length.
         nameBuffer[0] = static_cast<char>(action);
@@ -135,9 +104,8 @@ void AddLanguageFromFile(HWND dialog, const uint8_t* contents, uint32_t size, co
     // The code stands before ".LNG". The name's first byte holds the survey's
     // answer, so a name too short to have a stem and "_" before the code
     // carries no usable code and is ignored.
-    int length = Length(entryName);
-    if (length < kLanguageSuffixLength) return;
-    LanguageTag tag = MakeLanguageTag(UpperAscii(entryName[length - 6]), UpperAscii(entryName[length - 5]));
+    LanguageTag tag = 0;
+    if (!LanguageFileTag(entryName, &tag)) return;
 
     HWND list = GetDlgItem(dialog, kLanguageListId);
     if (list == nullptr) return;

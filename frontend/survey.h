@@ -3,15 +3,8 @@
 #include <windows.h>
 #include <cstdint>
 
-#include "util/setup_text.h"  // ReadKeyValue
-
-// The survey's answers to the query call (all are delivered in memory).
-enum : uint8_t {
-    kSurveyTitleFile = 1,     // FILE_ID.DIZ
-    kSurveySettingsFile = 2,  // *.INF
-    kSurveyLanguageFile = 4,  // *.LNG
-    kSurveyOtherEntry = 7,    // read and verified, nothing else
-};
+#include "util/entry_roles.h"  // the survey's answers
+#include "util/setup_text.h"   // ReadKeyValue
 
 // The title control's font; its height is set when the title is shown.
 extern LOGFONTA TitleFont;

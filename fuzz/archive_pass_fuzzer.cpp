@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "archive/extract_archive.h"
@@ -19,12 +20,23 @@ struct Scratch {
     uint32_t lastQuerySize = 0;
 };
 
+// The scratch folder's name, kept in a plain array so that it is still there
+// when the exit handler removes the folder.
+char gScratchFolder[64];
+
+void RemoveScratch() {
+    unlink((std::string(gScratchFolder) + "/input.rar").c_str());
+    rmdir(gScratchFolder);
+}
+
 Scratch& TheScratch() {
     static Scratch scratch = [] {
         Scratch s;
         char pattern[] = "/tmp/solidsetup-fuzz-XXXXXX";
         const char* made = mkdtemp(pattern);
         if (made == nullptr) std::abort();
+        std::memcpy(gScratchFolder, pattern, sizeof pattern);
+        std::atexit(RemoveScratch);
         s.folder = made;
         s.archive = s.folder + "/input.rar";
         return s;

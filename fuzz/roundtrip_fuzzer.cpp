@@ -32,15 +32,24 @@ int CheckEntry(char* nameBuffer, const uint8_t* data, uint32_t size, void* userD
     return 0;
 }
 
+// The scratch file's name, kept in a plain array so that it is still there
+// when the exit handler removes the file.
+char gScratchPath[64];
+
+void RemoveScratch() {
+    unlink(gScratchPath);
+}
+
 std::string ScratchArchive() {
-    static std::string path = [] {
+    if (gScratchPath[0] == 0) {
         char pattern[] = "/tmp/solidsetup-roundtrip-XXXXXX";
         int fd = mkstemp(pattern);
         if (fd < 0) std::abort();
         close(fd);
-        return std::string(pattern);
-    }();
-    return path;
+        std::memcpy(gScratchPath, pattern, sizeof pattern);
+        std::atexit(RemoveScratch);
+    }
+    return gScratchPath;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ googletest          # native build and tests
   g++-mingw-w64-i686 g++-mingw-w64-x86-64   # the Windows builds
+  g++-multilib qemu-user-static             # the i386 build, its tests under user-mode emulation
   wine64 xvfb xauth                         # running the win64 build
   gzip xz-utils zstd                        # reference figures in the benchmarks
   clang-14 libclang-rt-14-dev               # the libFuzzer targets

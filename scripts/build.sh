@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(native native-asan fuzz win32 win64)
+[ ${#presets[@]} -gt 0 ] || presets=(native native-asan i386 fuzz win32 win64)
 for preset in "${presets[@]}"; do
   echo "== build $preset"
   cmake --preset "$preset" >/dev/null

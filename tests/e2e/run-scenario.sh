@@ -72,12 +72,49 @@ if [ "$scenario" = signed ]; then
   driven=fresh
   test -s "$setup" || { echo "no signed Setup.exe (osslsigncode missing?)"; exit 1; }
 fi
+# What 'solidsetup check' says the demo product installs must be what the
+# fresh installation left: the same files in the destination folder, the same
+# shortcuts in the program group, on the desktop and in Quick Launch.
+compare_with_plan() {
+  local plan=$out/plan.txt dest="$prefix/drive_c/Program Files/Demo Product" fails=0
+  local programs="$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Demo Product"
+  "$WINE" "$tool" check "$(winepath "$build/demo-product")" 2>&1 | tr -d '\r' >"$plan"
+  echo
+  echo "Installed files and shortcuts against the plan of 'solidsetup check':"
+  awk '/^Files /{on=1; next} on && /^$/{on=0} on && /^  [^-]/{sub(/^  /, ""); sub(/  \(.*\)$/, ""); print}' "$plan" |
+    sort >"$out/plan-files.txt"
+  (cd "$dest" && ls -A) | sort >"$out/installed-files.txt"
+  if diff "$out/plan-files.txt" "$out/installed-files.txt"; then
+    echo "ok   the $(wc -l <"$out/plan-files.txt") planned files are exactly the installed ones"
+  else
+    echo "FAIL installed files differ from the plan (< planned, > installed)"; fails=1
+  fi
+  grep -E '^  Start menu ' "$plan" | sed -E 's/^  Start menu +Programs\\Demo Product\\(.*) -> .*$/\1/' | sort >"$out/plan-group.txt"
+  (cd "$programs" && ls -A) | sort >"$out/installed-group.txt"
+  if [ -s "$out/plan-group.txt" ] && diff "$out/plan-group.txt" "$out/installed-group.txt"; then
+    echo "ok   the program group holds exactly the planned shortcuts: $(tr '\n' ' ' <"$out/plan-group.txt")"
+  else
+    echo "FAIL program group differs from the plan (< planned, > made)"; fails=1
+  fi
+  for place in Desktop "Quick Launch"; do
+    local name
+    name=$(grep -E "^  $place +" "$plan" | sed -E "s/^  $place +(.*) -> .*$/\1/" | sed -E 's/ +$//')
+    if [ -n "$name" ] && find -L "$prefix/drive_c/users" -path "*$place*/$name" | grep -q .; then
+      echo "ok   $place: '$name' planned and made"
+    else
+      echo "FAIL $place: '$name' planned but not found"; fails=1
+    fi
+  done
+  return $fails
+}
+
 if [ "$scenario" = uninstall ]; then
   setup=$e2e/generated/Setup.exe
 fi
 status=0
 "$here/../../scripts/with-display.sh" "$WINE" "$driver" "$driven" "$(winepath "$setup")" \
   "$(winepath "$build/demo-product")" "$(winepath "$out")" | tr -d '\r' || status=$?
+if [ $status -eq 0 ] && [ "$driven" = fresh ]; then compare_with_plan || status=1; fi
 "$WINESERVER" -k 2>/dev/null || true
 [ $status -eq 0 ] && rm -rf "$prefix"
 exit $status

@@ -25,7 +25,7 @@ grep -q 'FILE1.TXT' <<<"$out" || fail "test does not name the failing entry: $ou
 
 for f in rar15-comment.rar seektest.rar rar3-vols.part1.rar rar3-vols.part2.rar rar3-seektest.sfx missing.rar; do
     if out=$(run_tool test "$data/$f" 2>&1); then fail "test of $f succeeded"; fi
-    grep -q 'solidsetup: ' <<<"$out" || fail "test of $f gives no message: $out"
+    grep -q 'solidsetup test: ' <<<"$out" || fail "test of $f gives no message: $out"
 done
 
 # --- extract ----------------------------------------------------------------

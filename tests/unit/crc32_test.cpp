@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <vector>
 
@@ -44,6 +46,19 @@ TEST(Crc32, FastPathsMatchTheDefinitionForEveryLengthAndAlignment) {
         uint32_t partial = Crc32Clmul(0xFFFFFFFFu, data.data() + 3, 4096, &used);
         EXPECT_EQ(used, 4096u);
         EXPECT_EQ(partial, expected);
+    }
+}
+
+// The path the processor detection picked, printed so that a run shows which
+// one it tested. SOLIDSETUP_EXPECT_CRC_PATH ("carry-less" or "slicing") makes
+// it a check: runs on emulated processors with and without PCLMULQDQ must
+// each take their own path.
+TEST(Crc32, TakesThePathTheProcessorAllows) {
+    const char* path = Crc32HasClmul() ? "carry-less" : "slicing";
+    std::printf("CRC-32 path: %s, %zu-bit build\n", path, sizeof(void*) * 8);
+    const char* expected = std::getenv("SOLIDSETUP_EXPECT_CRC_PATH");
+    if (expected != nullptr) {
+        EXPECT_STREQ(path, expected);
     }
 }
 

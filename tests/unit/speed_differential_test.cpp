@@ -5,6 +5,7 @@
 // over whole archives, the same result code and files.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -209,6 +210,8 @@ TEST_F(Differential, ValidArchivesFromTheBuilder) {
         ASSERT_FALSE(HasFailure()) << sample.name;
     }
     EXPECT_GE(decodes, 60);
+    std::printf("decoder: %d entries decoded alike by the engine and the reference, %zu-bit build\n", decodes,
+                sizeof(void*) * 8);
 }
 
 // A table block in the middle of an entry can end a few bytes before the

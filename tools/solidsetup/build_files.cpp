@@ -6,11 +6,14 @@
 #endif
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
 #include <sstream>
 
 #include "archive/archive_format.h"
 #include "platform/platform.h"
+#include "tools/solidsetup/display_text.h"
+#include "tools/solidsetup/name_encoding.h"
 #include "util/file_names.h"
 
 namespace fs = std::filesystem;
@@ -29,20 +32,33 @@ bool IsReadOnly(const fs::path& path) {
 #endif
 }
 
-int64_t ModificationTime(const fs::path& path) {
+// The file's size and last-write time (seconds since 1970, UTC), from one
+// stat call with 64-bit fields. std::filesystem is not used for this: the
+// 32-bit Linux C++ library asks the system with a 32-bit time and fails on
+// files dated after January 2038.
+bool SizeAndModificationTime(const fs::path& path, uint64_t* size, int64_t* time, std::error_code* ec) {
 #ifdef _WIN32
     struct _stat64 st;
-    if (_wstat64(path.wstring().c_str(), &st) != 0) return 0;
+    int failed = _wstat64(path.wstring().c_str(), &st);
 #else
     struct stat st;
-    if (stat(path.c_str(), &st) != 0) return 0;
+    int failed = stat(path.c_str(), &st);
 #endif
-    return static_cast<int64_t>(st.st_mtime);
+    if (failed != 0) {
+        *ec = std::error_code(errno, std::generic_category());
+        return false;
+    }
+    *size = static_cast<uint64_t>(st.st_size);
+    *time = static_cast<int64_t>(st.st_mtime);
+    return true;
 }
 
-// One path component in the ANSI code page, or false when a character of it
-// has no ANSI form.
+// One path component in the archive's code page, or false when a character
+// of it has no form there.
 bool ToAnsi(const fs::path& part, std::string* out) {
+#ifndef _WIN32
+    return LocalNameToArchive(part.native(), out);
+#else
     std::u16string wide = part.u16string();
     std::vector<uint16_t> source(wide.begin(), wide.end());
     source.push_back(0);
@@ -52,8 +68,8 @@ bool ToAnsi(const fs::path& part, std::string* out) {
     ConvertAnsiToWide(ansi.data(), -1, back.data(), static_cast<int>(back.size()));
     back.resize(wide.size() + 1);
     if (back != source) return false;
-    *out = ansi.data();
-    return true;
+    return LocalNameToArchive(ansi.data(), out);
+#endif
 }
 
 bool EqualNoCase(const std::string& a, const std::string& b) { return CompareNoCase(a.c_str(), b.c_str()) == 0; }
@@ -68,11 +84,6 @@ int OrderGroup(const std::string& name) {
     if (EqualNoCase(name, "INSTALL.INF")) return 1;
     if (EndsWithNoCase(name, ".LNG")) return 2;
     return 3;
-}
-
-std::string FileNamePart(const std::string& name) {
-    size_t slash = name.rfind('\\');
-    return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
 }  // namespace
@@ -113,6 +124,7 @@ std::string CheckArchiveName(const std::string& name) {
 bool CollectProductFiles(const fs::path& folder, std::vector<ProductFile>* files, std::vector<std::string>* warnings,
                          std::string* error) {
     std::error_code ec;
+    fs::path canonicalFolder = fs::weakly_canonical(folder, ec);
     if (!fs::is_directory(folder, ec)) {
         *error = "'" + folder.string() + "' is not a folder";
         return false;
@@ -129,22 +141,33 @@ bool CollectProductFiles(const fs::path& folder, std::vector<ProductFile>* files
         }
         const fs::directory_entry& entry = *it;
         fs::path relative = entry.path().lexically_relative(folder);
+        const std::string shown = EscapeControls(relative.string());
         if (entry.is_directory(ec)) {
             // Links to folders are not followed: say so rather than leave their files out quietly.
-            if (entry.is_symlink(ec)) warnings->push_back("skipped '" + relative.string() + "': a link to a folder");
+            if (entry.is_symlink(ec)) warnings->push_back("skipped '" + shown + "': a link to a folder");
             continue;
         }
         if (!entry.is_regular_file(ec)) {
-            warnings->push_back("skipped '" + relative.string() + "': not a regular file");
+            warnings->push_back("skipped '" + shown + "': not a regular file");
             continue;
+        }
+        if (entry.is_symlink(ec)) {
+            // A link is packed as the file it points to; one that leads out of
+            // the folder may well pack something the publisher did not mean to ship.
+            fs::path target = fs::weakly_canonical(entry.path(), ec);
+            fs::path inside = target.lexically_relative(canonicalFolder);
+            if (!ec && (inside.empty() || *inside.begin() == "..")) {
+                warnings->push_back("'" + shown + "' is a link to '" + EscapeControls(target.string()) +
+                                    "', outside the product folder; that file is packed");
+            }
         }
         ProductFile file;
         file.path = entry.path();
         for (const fs::path& part : relative) {
             std::string ansi;
             if (!ToAnsi(part, &ansi)) {
-                *error = "'" + relative.string() +
-                         "': the name has characters that the Windows ANSI code page cannot hold";
+                *error = "'" + shown + "': the name has characters that code page " +
+                         std::to_string(ArchiveCodePage()) + " cannot hold (--codepage chooses another)";
                 return false;
             }
             if (!file.name.empty()) file.name += '\\';
@@ -152,15 +175,15 @@ bool CollectProductFiles(const fs::path& folder, std::vector<ProductFile>* files
         }
         std::string problem = CheckArchiveName(file.name);
         if (!problem.empty()) {
-            *error = "'" + relative.string() + "': " + problem;
+            *error = "'" + shown + "': " + problem;
             return false;
         }
-        file.size = entry.file_size(ec);
-        if (ec) {
-            *error = "cannot read '" + entry.path().string() + "': " + ec.message();
+        int64_t modified = 0;
+        if (!SizeAndModificationTime(entry.path(), &file.size, &modified, &ec)) {
+            *error = "cannot read '" + EscapeControls(entry.path().string()) + "': " + ec.message();
             return false;
         }
-        file.dosTime = UnixTimeToDosTime(ModificationTime(entry.path()));
+        file.dosTime = UnixTimeToDosTime(modified);
         file.attributes = kAttributeArchive;
         if (IsReadOnly(entry.path())) file.attributes |= kAttributeReadOnly;
         files->push_back(std::move(file));
@@ -216,21 +239,7 @@ bool ApplyOrderList(const std::string& listText, std::vector<ProductFile>* files
     return true;
 }
 
-bool LeaveOutFile(const fs::path& path, std::vector<ProductFile>* files) {
-    std::error_code ec;
-    fs::path target = fs::weakly_canonical(path, ec);
-    if (ec) return false;
-    for (size_t i = 0; i < files->size(); ++i) {
-        fs::path candidate = fs::weakly_canonical((*files)[i].path, ec);
-        if (!ec && candidate == target) {
-            files->erase(files->begin() + static_cast<std::ptrdiff_t>(i));
-            return true;
-        }
-    }
-    return false;
-}
-
-bool CheckNameClashes(const std::vector<ProductFile>& files, std::vector<std::string>* warnings, std::string* error) {
+bool CheckNameClashes(const std::vector<ProductFile>& files, std::string* error) {
     // Sorting copies by name ignoring case puts clashing names side by side.
     std::vector<const ProductFile*> byName;
     for (const ProductFile& f : files) byName.push_back(&f);
@@ -244,17 +253,6 @@ bool CheckNameClashes(const std::vector<ProductFile>& files, std::vector<std::st
             *error = "'" + byName[i - 1]->name + "' and '" + byName[i]->name +
                      "' differ only in case; Windows cannot hold both in one folder";
             return false;
-        }
-    }
-    std::vector<std::pair<std::string, const ProductFile*>> byFileName;
-    for (const ProductFile& f : files) byFileName.push_back({FileNamePart(f.name), &f});
-    std::stable_sort(byFileName.begin(), byFileName.end(),
-                     [&](const auto& a, const auto& b) { return noCaseLess(a.first, b.first); });
-    for (size_t i = 1; i < byFileName.size(); ++i) {
-        if (EqualNoCase(byFileName[i - 1].first, byFileName[i].first)) {
-            warnings->push_back("'" + byFileName[i - 1].second->name + "' and '" + byFileName[i].second->name +
-                                "' have the same file name: setup installs every file into one folder, so the later "
-                                "one replaces the earlier one");
         }
     }
     return true;

@@ -35,11 +35,7 @@ void SortProductFiles(std::vector<ProductFile>* files);
 // starting with "#" are skipped); the rest follow in the order they had.
 bool ApplyOrderList(const std::string& listText, std::vector<ProductFile>* files, std::string* error);
 
-// Leaves out the file at path (the output being written into the product
-// folder); returns true when one was left out.
-bool LeaveOutFile(const std::filesystem::path& path, std::vector<ProductFile>* files);
-
 // Refuses names that Windows would take for the same file (they differ only
-// in case); warns about files in different folders with the same file name,
-// which the setup program installs into one folder.
-bool CheckNameClashes(const std::vector<ProductFile>& files, std::vector<std::string>* warnings, std::string* error);
+// in case). Files in different folders with one file name are the install
+// plan's concern (they land in one folder).
+bool CheckNameClashes(const std::vector<ProductFile>& files, std::string* error);

@@ -1,6 +1,8 @@
 #include "tools/solidsetup/build_uninstaller.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +14,7 @@
 #endif
 
 #include "platform/platform.h"
+#include "tools/solidsetup/output_file.h"
 #include "util/file_names.h"
 #include "util/setup_text.h"
 #include "util/uninstall_data.h"
@@ -136,11 +139,24 @@ bool AddGeneratedUninstaller(const std::string& programPath, const std::string& 
     for (int i = 0; i < 4; ++i) trailer += static_cast<char>((length >> (8 * i)) & 0xFF);
     trailer += kUninstallDataMagic;
 
-    std::ofstream out(scratchPath, std::ios::binary | std::ios::trunc);
-    out << bytes << text << trailer;
-    out.close();
-    if (!out) {
-        *error = "cannot write '" + scratchPath + "'";
+    // Created exclusively: a file or link planted under the scratch name is
+    // neither written through nor replaced.
+    bool exists = false;
+    FILE* out = CreateExclusiveFile(scratchPath, &exists);
+    if (out == nullptr) {
+        *error = "cannot create '" + scratchPath + "': " +
+                 (exists ? std::string("something of that name is in the way") : std::strerror(errno));
+        return false;
+    }
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size() &&
+                   std::fwrite(text.data(), 1, text.size(), out) == text.size() &&
+                   std::fwrite(trailer.data(), 1, trailer.size(), out) == trailer.size();
+    int writeError = errno;
+    written = std::fflush(out) == 0 && written;
+    if (std::fclose(out) != 0) written = false;
+    if (!written) {
+        *error = "cannot write '" + scratchPath + "': " + std::strerror(writeError ? writeError : errno);
+        std::remove(scratchPath.c_str());
         return false;
     }
     ProductFile entry;

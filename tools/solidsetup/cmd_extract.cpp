@@ -12,31 +12,43 @@
 
 #include "archive/extract_archive.h"
 #include "tools/solidsetup/commands.h"
+#include "tools/solidsetup/display_text.h"
 #include "tools/solidsetup/entry_names.h"
 #include "tools/solidsetup/entry_notes.h"
+#include "tools/solidsetup/exit_codes.h"
+#include "tools/solidsetup/name_encoding.h"
 #include "tools/solidsetup/tool_files.h"
+#include "tools/solidsetup/tool_options.h"
 
 namespace {
 
+const char kCommand[] = "extract";
+
 const char kExtractUsage[] =
-    "usage: solidsetup extract FILE [-d DIR] [--flat] [--force]\n"
+    "usage: solidsetup extract [OPTIONS] FILE\n"
     "\n"
     "Extracts every entry of the archive in FILE into DIR (default: the current\n"
     "folder), keeping the archive's folders.\n"
     "\n"
-    "  -d DIR    the destination folder (created when missing)\n"
-    "  --flat    put every file directly into DIR, without the archive's folders\n"
-    "  --force   overwrite files that already exist\n"
+    "  -d, --directory DIR  the destination folder (created when missing)\n"
+    "  --flat               put every file directly into DIR, without the archive's folders\n"
+    "  --force              overwrite files that already exist\n"
+    "  --codepage N         the Windows code page of the names (default 1252, on\n"
+    "                       Windows the system's ANSI code page); names\n"
+    "                       are written in the locale's encoding\n"
+    "  -q, --quiet          print only what goes wrong\n"
     "\n"
     "Entries whose names are unsafe (absolute paths, drive letters, '..',\n"
     "colons, device names such as CON or NUL) are refused and not written.\n"
-    "A file is only put in place once its checksum has been verified.\n";
+    "A file is only put in place once its checksum has been verified.\n"
+    "Exit status 3: the archive is sound but some files were left out.\n";
 
 struct Options {
-    const char* archive = nullptr;
+    std::string archive;
     std::string dir = ".";
     bool flat = false;
     bool force = false;
+    bool quiet = false;
 };
 
 struct Extraction {
@@ -51,9 +63,9 @@ struct Extraction {
     std::string pendingTarget;
 };
 
+// entry is an archive name; reason is already fit for the terminal.
 void Warn(const std::string& entry, const std::string& reason) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "solidsetup: %s: %s\n", entry.c_str(), reason.c_str());
+    ReportError(kCommand, DisplayArchiveName(entry) + ": " + reason);
 }
 
 // Moves the previous entry's file into place: the pass only moves on to the
@@ -62,11 +74,11 @@ void PlacePending(Extraction* x) {
     if (x->pendingTemp.empty()) return;
     if (MoveReplacing(x->pendingTemp, x->pendingTarget)) {
         x->written += 1;
-        std::printf("%s\n", x->pendingTarget.c_str());
+        if (!x->options.quiet) std::printf("%s\n", EscapeControls(x->pendingTarget).c_str());
     } else {
-        std::fflush(stdout);
-        std::fprintf(stderr, "solidsetup: cannot move the extracted file into place as '%s' (it stays as '%s')\n",
-                     x->pendingTarget.c_str(), x->pendingTemp.c_str());
+        ReportError(kCommand, "cannot move the extracted file into place as '" + EscapeControls(x->pendingTarget) +
+                                  "': " + LastSystemError() + " (it stays as '" + EscapeControls(x->pendingTemp) +
+                                  "')");
         x->failedToPlace = true;
     }
     x->pendingTemp.clear();
@@ -84,12 +96,14 @@ std::string PrepareFolders(const std::string& dir, const std::vector<std::string
             case PathKind::kDirectory:
                 break;
             case PathKind::kMissing:
-                if (!MakeDirectory(path)) return "cannot create the folder '" + path + "'";
+                if (!MakeDirectory(path)) {
+                    return "cannot create the folder '" + EscapeControls(path) + "': " + LastSystemError();
+                }
                 break;
             case PathKind::kFile:
-                return "a file is in the way of the folder '" + path + "'";
+                return "a file is in the way of the folder '" + EscapeControls(path) + "'";
             case PathKind::kLink:
-                return "'" + path + "' is a link; links are not followed";
+                return "'" + EscapeControls(path) + "' is a link; links are not followed";
         }
     }
     return "";
@@ -103,6 +117,15 @@ std::string PlanEntry(Extraction* x, const char* name, std::string* tempPath, st
         x->refused += 1;
         return "refused: " + reason;
     }
+    // The names are in the archive's code page; the files get the locale's.
+    for (std::string& part : parts) {
+        std::string local;
+        if (!ArchiveNameToLocal(part, &local)) {
+            x->skipped += 1;
+            return "skipped: the name cannot be written in this system's encoding (try --codepage)";
+        }
+        part = local;
+    }
     std::vector<std::string> folders;
     if (!x->options.flat) folders.assign(parts.begin(), parts.end() - 1);
     *target = x->options.dir;
@@ -111,16 +134,16 @@ std::string PlanEntry(Extraction* x, const char* name, std::string* tempPath, st
     // The pass holds paths of at most 259 bytes; the temporary name adds more.
     if (target->size() + 16 > 259) {
         x->skipped += 1;
-        return "skipped: the path '" + *target + "' would be too long";
+        return "skipped: the path '" + EscapeControls(*target) + "' would be too long";
     }
     PathKind kind = GetPathKind(*target);
     if (kind == PathKind::kDirectory || kind == PathKind::kLink) {
         x->skipped += 1;
-        return "skipped: '" + *target + "' exists and is not a plain file";
+        return "skipped: '" + EscapeControls(*target) + "' exists and is not a plain file";
     }
     if (kind == PathKind::kFile && !x->options.force) {
         x->skipped += 1;
-        return "skipped: '" + *target + "' exists (use --force to overwrite it)";
+        return "skipped: '" + EscapeControls(*target) + "' exists (use --force to overwrite it)";
     }
     reason = PrepareFolders(x->options.dir, folders);
     if (!reason.empty()) {
@@ -132,7 +155,7 @@ std::string PlanEntry(Extraction* x, const char* name, std::string* tempPath, st
         if (GetPathKind(*tempPath) == PathKind::kMissing) return "";
         if (n == 99) {
             x->skipped += 1;
-            return "skipped: no free temporary name next to '" + *target + "'";
+            return "skipped: no free temporary name next to '" + EscapeControls(*target) + "'";
         }
     }
 }
@@ -156,27 +179,34 @@ int ExtractCallback(char* nameBuffer, const uint8_t* data, uint32_t, void* userD
     return 0;
 }
 
-bool ParseOptions(int argc, char** argv, Options* options) {
-    for (int i = 0; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (std::strcmp(arg, "-d") == 0 && i + 1 < argc) {
-            options->dir = argv[++i];
-        } else if (std::strcmp(arg, "--flat") == 0) {
-            options->flat = true;
-        } else if (std::strcmp(arg, "--force") == 0) {
-            options->force = true;
-        } else if (arg[0] != '-' && options->archive == nullptr) {
-            options->archive = arg;
-        } else {
-            return false;
-        }
+// Returns -1 to go on, else the exit status (0 after --help).
+int ParseOptions(int argc, char** argv, Options* options) {
+    ParsedArguments parsed;
+    const std::vector<OptionSpec> specs = {
+        {"directory", 'd', true}, {"flat", 0, false}, {"force", 0, false}, {"codepage", 0, true}};
+    if (!ParseArguments(kCommand, argc, argv, specs, &parsed)) return kExitUsage;
+    if (parsed.help) {
+        std::fputs(kExtractUsage, stdout);
+        return kExitOk;
     }
-    if (options->archive == nullptr || options->dir.empty()) return false;
+    if (!ExpectOperands(kCommand, parsed, {"FILE"})) return kExitUsage;
+    if (const std::string* v = OptionValue(parsed, "codepage")) {
+        if (!SetCodePageOption(kCommand, *v)) return kExitUsage;
+    }
+    options->archive = parsed.operands[0];
+    if (const std::string* v = OptionValue(parsed, "directory")) options->dir = *v;
+    options->flat = HasOption(parsed, "flat");
+    options->force = HasOption(parsed, "force");
+    options->quiet = parsed.verbosity == 0;
+    if (options->dir.empty()) {
+        ReportError(kCommand, "the destination folder (-d) is empty");
+        return kExitUsage;
+    }
     // One separator between the folder and the names, however DIR was typed.
     while (options->dir.size() > 1 && (options->dir.back() == '/' || options->dir.back() == '\\')) {
         options->dir.pop_back();
     }
-    return true;
+    return -1;
 }
 
 bool EnsureDestination(const std::string& dir) {
@@ -194,21 +224,22 @@ bool EnsureDestination(const std::string& dir) {
 }  // namespace
 
 int RunExtractCommand(int argc, char** argv) {
-    if (argc == 1 && (std::strcmp(argv[0], "--help") == 0 || std::strcmp(argv[0], "-h") == 0)) {
-        std::fputs(kExtractUsage, stdout);
-        return 0;
-    }
     Extraction x;
-    if (!ParseOptions(argc, argv, &x.options)) {
-        std::fputs(kExtractUsage, stderr);
-        return 2;
+    int parseStatus = ParseOptions(argc, argv, &x.options);
+    if (parseStatus >= 0) return parseStatus;
+    const char* archive = x.options.archive.c_str();
+    // An archive that cannot be opened fails before any folder is made.
+    std::vector<EntryNote> notes;
+    if (!ReadEntryNotes(archive, &notes)) {
+        ReportError(kCommand, EscapeControls(DescribePassResult(kExtractNoArchive, archive)));
+        return kExitFailed;
     }
     if (!EnsureDestination(x.options.dir)) {
-        std::fprintf(stderr, "solidsetup: cannot create the folder '%s'\n", x.options.dir.c_str());
-        return 1;
+        ReportError(kCommand, "cannot create the folder '" + EscapeControls(x.options.dir) + "': " + LastSystemError());
+        return kExitFailed;
     }
 
-    int result = ExtractArchive(x.options.archive, ExtractCallback, &x);
+    int result = ExtractArchive(archive, ExtractCallback, &x);
     if (result == kExtractOk) {
         PlacePending(&x);
     } else if (!x.pendingTemp.empty()) {
@@ -218,29 +249,32 @@ int RunExtractCommand(int argc, char** argv) {
     }
     std::fflush(stdout);
 
-    int status = 0;
+    bool failed = false;
     if (result == kExtractChecksumFailed) {
-        std::vector<EntryNote> notes;
-        ReadEntryNotes(x.options.archive, &notes);
         const EntryNote* note = x.queries > 0 ? QueriedEntryNote(notes, static_cast<size_t>(x.queries - 1)) : nullptr;
         Warn(x.lastName, DescribeEntryFailure(note) + "; nothing was written for it and later entries were not extracted");
-        status = 1;
+        failed = true;
     } else if (result == kExtractCannotCreate) {
-        Warn(x.lastName, "cannot create the file '" + x.pendingTarget + "'; later entries were not extracted");
-        status = 1;
+        Warn(x.lastName, "cannot create the file '" + EscapeControls(x.pendingTarget) + "'; later entries were not extracted");
+        failed = true;
     } else if (result != kExtractOk) {
-        std::fprintf(stderr, "solidsetup: %s\n", DescribePassResult(result, x.options.archive).c_str());
-        status = 1;
+        ReportError(kCommand, EscapeControls(DescribePassResult(result, archive)));
+        failed = true;
     }
 
     // Folders stored as entries of their own (possibly empty) are made too.
     if (result == kExtractOk && !x.options.flat) {
-        std::vector<EntryNote> notes;
-        ReadEntryNotes(x.options.archive, &notes);
         for (const EntryNote& note : notes) {
             if (!note.directory) continue;
             std::vector<std::string> parts;
             std::string reason = CheckEntryName(note.name.c_str(), &parts);
+            for (std::string& part : parts) {
+                std::string local;
+                if (reason.empty() && !ArchiveNameToLocal(part, &local)) {
+                    reason = "the name cannot be written in this system's encoding (try --codepage)";
+                }
+                part = local;
+            }
             if (reason.empty()) reason = PrepareFolders(x.options.dir, parts);
             if (!reason.empty()) {
                 Warn(note.name, reason);
@@ -249,10 +283,14 @@ int RunExtractCommand(int argc, char** argv) {
         }
     }
 
-    std::printf("%d file%s extracted to '%s'", x.written, x.written == 1 ? "" : "s", x.options.dir.c_str());
-    if (x.refused > 0) std::printf(", %d refused", x.refused);
-    if (x.skipped > 0) std::printf(", %d skipped", x.skipped);
-    std::printf("\n");
-    if (x.refused > 0 || x.skipped > 0 || x.failedToPlace) status = 1;
-    return status;
+    if (!x.options.quiet || failed || x.refused > 0 || x.skipped > 0) {
+        std::string summary = CountOf(static_cast<uint64_t>(x.written), "file") + " extracted to '" +
+                              EscapeControls(x.options.dir) + "'";
+        if (x.refused > 0) summary += ", " + std::to_string(x.refused) + " refused";
+        if (x.skipped > 0) summary += ", " + std::to_string(x.skipped) + " skipped";
+        std::printf("%s\n", summary.c_str());
+    }
+    if (failed || x.failedToPlace) return kExitFailed;
+    if (x.refused > 0 || x.skipped > 0) return kExitSkipped;
+    return kExitOk;
 }

@@ -6,3 +6,4 @@ int RunListCommand(int argc, char** argv);
 int RunTestCommand(int argc, char** argv);
 int RunExtractCommand(int argc, char** argv);
 int RunBuildCommand(int argc, char** argv);
+int RunCheckCommand(int argc, char** argv);
