@@ -48,6 +48,7 @@ void MatchFinderInit(MatchFinder* finder, uint32_t maxDepth, uint32_t niceLength
     finder->inserted = 0;
     finder->maxDepth = maxDepth;
     finder->niceLength = niceLength;
+    finder->copyInsertLimit = 0;
 }
 
 void MatchFinderInsertUpTo(MatchFinder* finder, const uint8_t* data, uint32_t end, uint32_t historySize) {
@@ -62,6 +63,11 @@ void MatchFinderInsertUpTo(MatchFinder* finder, const uint8_t* data, uint32_t en
         finder->tripleHead[Hash3(data + pos)] = static_cast<int32_t>(pos);
     }
     if (limit > finder->inserted) finder->inserted = limit;
+}
+
+void MatchFinderSkipTo(MatchFinder* finder, uint32_t end) {
+    for (uint32_t pos = finder->inserted; pos < end; ++pos) finder->chain[pos & (kChainRing - 1)] = -1;
+    if (end > finder->inserted) finder->inserted = end;
 }
 
 void MatchFinderRollback(MatchFinder* finder, const uint8_t* data, uint32_t from) {
@@ -80,7 +86,7 @@ void MatchFinderRollback(MatchFinder* finder, const uint8_t* data, uint32_t from
     }
     for (uint32_t pos = finder->inserted; pos-- > target;) {
         uint32_t h = Hash4(data + pos);
-        finder->head[h] = finder->chain[pos & (kChainRing - 1)];
+        if (finder->head[h] == static_cast<int32_t>(pos)) finder->head[h] = finder->chain[pos & (kChainRing - 1)];
     }
     // The pair and triple tables keep only the newest position: forget the
     // positions taken out and enter again those a short copy can reach.
@@ -150,6 +156,7 @@ uint32_t FindMatches(const MatchFinder* finder, const uint8_t* data, uint32_t po
                 if (length >= finder->niceLength || length >= limit) break;
             }
         }
+        if (depth == 0) break;  // no need to fetch a link that is not followed
         candidate = finder->chain[static_cast<uint32_t>(candidate) & (kChainRing - 1)];
     }
     return count;

@@ -17,6 +17,7 @@ struct MatchFinder {
     uint32_t inserted;              // positions below this are in the chains
     uint32_t maxDepth;              // candidates looked at per search
     uint32_t niceLength;            // a match this long ends the search
+    uint32_t copyInsertLimit;       // positions of a copy that the greedy parse inserts; 0: all
 };
 
 enum : uint32_t {
@@ -31,6 +32,10 @@ void MatchFinderInit(MatchFinder* finder, uint32_t maxDepth, uint32_t niceLength
 // Inserts the positions below end whose hash bytes lie within the history's
 // historySize bytes (data is the whole history).
 void MatchFinderInsertUpTo(MatchFinder* finder, const uint8_t* data, uint32_t end, uint32_t historySize);
+// Leaves the positions below end out of the chains (they are marked empty
+// so that a rollback finds nothing of theirs): the fastest level skips most
+// of the inside of a long copy.
+void MatchFinderSkipTo(MatchFinder* finder, uint32_t end);
 // Takes out again every position whose hash looked at a byte from `from` on,
 // so that the history can be cut back to `from` bytes.
 void MatchFinderRollback(MatchFinder* finder, const uint8_t* data, uint32_t from);

@@ -9,6 +9,7 @@
 #include "pack/match_finder.h"
 #include "pack/pack_format.h"
 #include "pack/symbol_coder.h"
+#include "pack/tree_finder.h"
 
 struct ParseInput {
     const uint8_t* history;  // every byte of the window so far; the stretch lies inside
@@ -18,12 +19,30 @@ struct ParseInput {
     MatchFinder* finder;
     const uint32_t* prices;  // symbol prices in bits (374), for the choices
     const TableState* tables;  // the code in force, or null: whether a new one would pay
+    TreeFinder* tree;        // the optimal parser's finder (the greedy ones use finder)
+    uint32_t historySize;    // bytes of history known (the finder may look past end)
 };
 
 // Greedy parse (lazy: also tries a literal first when the next position
 // offers a better copy). Updates history with the copies it makes.
 void ParseGreedy(const ParseInput& input, bool lazy, CopyHistory* copies, std::vector<Token>* tokens);
 
-// Near-optimal parse: shortest path over prices. `passes` > 1 prices each
-// further pass with code lengths built from the previous pass's result.
-void ParseOptimal(const ParseInput& input, uint32_t passes, CopyHistory* copies, std::vector<Token>* tokens);
+// Matches of every position of a stretch, found once and reused by every
+// pass of the optimal parser.
+struct StretchMatches {
+    std::vector<uint32_t> first;  // index of each position's first candidate; one more at the end
+    std::vector<MatchCandidate> candidates;
+};
+
+// Finds (and inserts into input.tree) the matches of every position of the
+// stretch. Reads only the history and the tree, so it may run beside the
+// parse and coding of the stretch before.
+void FindStretchMatches(const ParseInput& input, StretchMatches* matches);
+
+// Near-optimal parse: shortest path over prices, with the matches found for
+// this stretch. `passes` > 1 plans blocks from each pass's result (split
+// where a code of their own pays for its table) and prices the next pass
+// with each block's code. Appends the tokens, and the index of each block's
+// first token to blockStarts (the coder weighs a new table there).
+void ParseOptimal(const ParseInput& input, const StretchMatches& matches, uint32_t passes, CopyHistory* copies,
+                  std::vector<Token>* tokens, std::vector<size_t>* blockStarts);

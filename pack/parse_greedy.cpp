@@ -82,6 +82,11 @@ void ParseGreedy(const ParseInput& input, bool lazy, CopyHistory* copies, std::v
         }
         tokens->push_back({choice.length, choice.distance});
         RecordCopy(copies, choice.length, choice.distance);
+        const uint32_t insertLimit = input.finder->copyInsertLimit;
+        if (insertLimit != 0 && choice.length > insertLimit) {
+            MatchFinderInsertUpTo(input.finder, input.history, pos + insertLimit, historyEnd);
+            MatchFinderSkipTo(input.finder, pos + choice.length);
+        }
         pos += choice.length;
     }
     MatchFinderInsertUpTo(input.finder, input.history, pos, historyEnd);

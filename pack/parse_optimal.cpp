@@ -43,28 +43,6 @@ inline uint32_t DistancePrice(const uint32_t* prices, uint32_t distance) {
     return prices[kDistanceTableOffset + slot] + kDistanceBits[slot];
 }
 
-// Matches of every position of a stretch, found once and reused by every pass.
-struct StretchMatches {
-    std::vector<uint32_t> first;  // index of each position's first candidate; one more at the end
-    std::vector<MatchCandidate> candidates;
-};
-
-void FindStretchMatches(const ParseInput& input, StretchMatches* matches) {
-    matches->first.clear();
-    matches->candidates.clear();
-    MatchCandidate found[kMaxCandidates];
-    for (uint32_t pos = input.begin; pos < input.end; ++pos) {
-        MatchFinderInsertUpTo(input.finder, input.history, pos, input.end);
-        matches->first.push_back(static_cast<uint32_t>(matches->candidates.size()));
-        uint32_t n = FindMatches(input.finder, input.history, pos, input.end - pos, found, kMaxCandidates);
-        for (uint32_t i = 0; i < n; ++i) {
-            if (found[i].distance <= pos - input.windowStart) matches->candidates.push_back(found[i]);
-        }
-    }
-    MatchFinderInsertUpTo(input.finder, input.history, input.end, input.end);
-    matches->first.push_back(static_cast<uint32_t>(matches->candidates.size()));
-}
-
 inline void Relax(Node* nodes, uint32_t at, uint32_t price, uint32_t from, uint32_t length, uint32_t distance) {
     if (price < nodes[at].price) {
         nodes[at].price = price;
@@ -102,168 +80,290 @@ inline void RelaxWithRepeat(const ParseInput& input, const PriceTables& tables, 
     }
 }
 
-// One pass over the stretch; appends its tokens and advances copies.
-void ParsePass(const ParseInput& input, const StretchMatches& matches, const PriceTables& tables,
-               CopyHistory* copies, std::vector<Token>* tokens, std::vector<Node>& nodes) {
+
+// One node of a segment's shortest path, with what the search around it needs.
+struct Segment {
+    const ParseInput& input;
+    const StretchMatches& matches;
+    const PriceTables& tables;
+    Node* nodes;
+    uint32_t start;  // position of node 0
+    uint32_t size;   // nodes 0..size
+};
+
+// The history along the cheapest path to node i: the one before, plus this step's copies.
+void FollowPath(const Segment& segment, uint32_t i) {
+    Node& node = segment.nodes[i];
+    node.copies = segment.nodes[node.from].copies;
+    if (node.leadLength != 0) RecordCopy(&node.copies, node.leadLength, node.token.distance);
+    if (node.token.distance != 0) RecordCopy(&node.copies, node.token.length, node.token.distance);
+}
+
+struct Longest {
+    uint32_t length;
+    uint32_t distance;
+};
+
+// Copies at the four recent distances (and the repeat of the last copy),
+// each length priced with the cheapest symbol that sends it.
+void RelaxRecentCopies(const Segment& segment, uint32_t i, Longest* longest) {
+    const ParseInput& input = segment.input;
+    const PriceTables& tables = segment.tables;
     const uint32_t* prices = tables.prices;
-    const uint32_t nice = input.finder->niceLength;
+    Node* nodes = segment.nodes;
+    const Node& node = nodes[i];
+    const CopyHistory& h = node.copies;
+    const uint32_t pos = segment.start + i;
+    const uint8_t* here = input.history + pos;
+    const uint32_t available = segment.size - i;
+    for (uint32_t k = 0; k < 4; ++k) {
+        uint32_t distance = RecentDistance(h, k);
+        if (distance == 0 || distance > pos - input.windowStart) continue;
+        bool seen = false;
+        for (uint32_t j = 0; j < k; ++j) seen |= RecentDistance(h, j) == distance;
+        if (seen) continue;
+        uint32_t bonus = RecentCopyBonus(distance);
+        uint32_t limit = MaxRecentLength(distance);
+        if (limit > available) limit = available;
+        uint32_t length = CommonLength(here, here - distance, limit);
+        if (length > longest->length) *longest = {length, distance};
+        uint32_t symbolPrice = prices[kSymRecentFirst + k];
+        uint32_t longBonus = LongCopyBonus(distance);
+        uint32_t distancePrice = DistancePrice(prices, distance);
+        for (uint32_t l = 2 + bonus; l <= length; ++l) {
+            uint32_t price = symbolPrice + tables.recentLength[l - 2 - bonus];
+            if (l >= 3 + longBonus && l <= 258 + longBonus) {
+                uint32_t viaLong = tables.longLength[l - 3 - longBonus] + distancePrice;
+                if (viaLong < price) price = viaLong;
+            }
+            if (l == h.lastLength && distance == h.lastDistance && prices[kSymRepeatLast] < price)
+                price = prices[kSymRepeatLast];
+            Relax(nodes, i + l, node.price + price, i, l, distance);
+        }
+        if (length >= 2 + bonus) {
+            uint32_t price = symbolPrice + tables.recentLength[length - 2 - bonus];
+            RelaxWithRepeat(input, tables, nodes, i, pos, available, price, length, distance);
+        }
+        if (k == 0 && distance == h.lastDistance && h.lastLength >= 2 && h.lastLength <= length &&
+            h.lastLength < 2 + bonus) {
+            Relax(nodes, i + h.lastLength, node.price + prices[kSymRepeatLast], i, h.lastLength, distance);
+        }
+    }
+}
+
+// The finder's copies: each length at the nearest distance that reaches it.
+void RelaxFinderCopies(const Segment& segment, uint32_t i, Longest* longest) {
+    const ParseInput& input = segment.input;
+    const PriceTables& tables = segment.tables;
+    const uint32_t* prices = tables.prices;
+    Node* nodes = segment.nodes;
+    const Node& node = nodes[i];
+    const uint32_t pos = segment.start + i;
+    const uint32_t available = segment.size - i;
+    const uint32_t firstCandidate = segment.matches.first[pos - input.begin];
+    const uint32_t lastCandidate = segment.matches.first[pos - input.begin + 1];
+    uint32_t covered = 1;
+    for (uint32_t c = firstCandidate; c < lastCandidate; ++c) {
+        MatchCandidate m = segment.matches.candidates[c];
+        if (m.length > available) m.length = available;
+        if (m.length <= covered) continue;
+        if (m.length > longest->length) *longest = {m.length, m.distance};
+        if (m.length == 2) {
+            CodedSymbol symbol;
+            uint32_t price = ChooseCopySymbol(2, m.distance, node.copies, prices, &symbol);
+            if (price < kImpossiblePrice) Relax(nodes, i + 2, node.price + price, i, 2, m.distance);
+            covered = 2;
+            continue;
+        }
+        uint32_t bonus = LongCopyBonus(m.distance);
+        uint32_t distancePrice = DistancePrice(prices, m.distance);
+        uint32_t from = covered + 1 > 3 + bonus ? covered + 1 : 3 + bonus;
+        for (uint32_t l = from; l <= m.length; ++l) {
+            Relax(nodes, i + l, node.price + tables.longLength[l - 3 - bonus] + distancePrice, i, l, m.distance);
+        }
+        if (m.length >= from) {
+            RelaxWithRepeat(input, tables, nodes, i, pos, available,
+                            tables.longLength[m.length - 3 - bonus] + distancePrice, m.length, m.distance);
+        }
+        covered = m.length;
+    }
+}
+
+// A very long copy is taken as it is: the path cannot do much better, and
+// everything it covers is skipped, so its end becomes the only way on.
+void TakeLongCopy(const Segment& segment, uint32_t i, const Longest& longest) {
+    Node* nodes = segment.nodes;
+    const Node& node = nodes[i];
+    const uint32_t* prices = segment.tables.prices;
+    uint32_t target = i + longest.length;
+    for (uint32_t j = i + 1; j < target; ++j) nodes[j].price = kUnreached;
+    CodedSymbol symbol;
+    uint32_t price = ChooseCopySymbol(longest.length, longest.distance, node.copies, prices, &symbol);
+    if (price < kImpossiblePrice) {
+        nodes[target].price = node.price + price;
+        nodes[target].from = i;
+        nodes[target].token = {longest.length, longest.distance};
+        nodes[target].leadLength = 0;
+    } else {
+        nodes[i + 1].price = node.price + prices[segment.input.history[segment.start + i]];
+        nodes[i + 1].from = i;
+        nodes[i + 1].token = {1, 0};
+        nodes[i + 1].leadLength = 0;
+    }
+}
+
+// Walks back from the segment's end; appends the path's tokens in order and
+// advances copies by them.
+void EmitPath(const Segment& segment, CopyHistory* copies, std::vector<Token>* tokens, std::vector<Token>* reversed) {
+    const Node* nodes = segment.nodes;
+    reversed->clear();
+    for (uint32_t at = segment.size; at > 0; at = nodes[at].from) {
+        const Node& step = nodes[at];
+        reversed->push_back(step.token);
+        if (step.leadLength != 0) {
+            reversed->push_back({1, 0});
+            reversed->push_back({step.leadLength, step.token.distance});
+        }
+    }
+    for (size_t j = reversed->size(); j-- > 0;) {
+        const Token& t = (*reversed)[j];
+        tokens->push_back(t);
+        if (t.distance != 0) RecordCopy(copies, t.length, t.distance);
+    }
+}
+
+// One pass over positions begin..end of the stretch, segment by segment;
+// appends its tokens and advances copies.
+void ParseRange(const ParseInput& input, const StretchMatches& matches, const PriceTables& tables, uint32_t begin,
+                uint32_t end, CopyHistory* copies, std::vector<Token>* tokens, std::vector<Node>& nodes) {
+    const uint32_t nice = input.tree->niceLength;
     std::vector<Token> reversed;
-    uint32_t segmentStart = input.begin;
-    while (segmentStart < input.end) {
-        uint32_t segmentEnd = input.end - segmentStart > kSegment ? segmentStart + kSegment : input.end;
-        const uint32_t n = segmentEnd - segmentStart;
-        for (uint32_t i = 0; i <= n; ++i) nodes[i].price = kUnreached;
+    for (uint32_t segmentStart = begin; segmentStart < end;) {
+        uint32_t segmentEnd = end - segmentStart > kSegment ? segmentStart + kSegment : end;
+        Segment segment = {input, matches, tables, nodes.data(), segmentStart, segmentEnd - segmentStart};
+        for (uint32_t i = 0; i <= segment.size; ++i) nodes[i].price = kUnreached;
         nodes[0].price = 0;
         nodes[0].copies = *copies;
-        for (uint32_t i = 0; i < n; ++i) {
+        for (uint32_t i = 0; i < segment.size; ++i) {
             Node& node = nodes[i];
             if (node.price == kUnreached) continue;
-            if (i > 0) {
-                // The history along the cheapest path: the one before, plus this step's copy.
-                node.copies = nodes[node.from].copies;
-                if (node.leadLength != 0) RecordCopy(&node.copies, node.leadLength, node.token.distance);
-                if (node.token.distance != 0) RecordCopy(&node.copies, node.token.length, node.token.distance);
-            }
-            const CopyHistory& h = node.copies;
-            const uint32_t pos = segmentStart + i;
-            const uint8_t* here = input.history + pos;
-            const uint32_t available = n - i;
-            Relax(nodes.data(), i + 1, node.price + prices[here[0]], i, 1, 0);
-
-            uint32_t longest = 0;
-            uint32_t longestDistance = 0;
-            // Copies at the recent distances (and the repeat of the last copy).
-            for (uint32_t k = 0; k < 4; ++k) {
-                uint32_t distance = RecentDistance(h, k);
-                if (distance == 0 || distance > pos - input.windowStart) continue;
-                bool seen = false;
-                for (uint32_t j = 0; j < k; ++j) seen |= RecentDistance(h, j) == distance;
-                if (seen) continue;
-                uint32_t bonus = RecentCopyBonus(distance);
-                uint32_t limit = MaxRecentLength(distance);
-                if (limit > available) limit = available;
-                uint32_t length = CommonLength(here, here - distance, limit);
-                if (length > longest) longest = length, longestDistance = distance;
-                uint32_t symbolPrice = prices[kSymRecentFirst + k];
-                uint32_t longBonus = LongCopyBonus(distance);
-                uint32_t distancePrice = DistancePrice(prices, distance);
-                for (uint32_t l = 2 + bonus; l <= length; ++l) {
-                    uint32_t price = symbolPrice + tables.recentLength[l - 2 - bonus];
-                    if (l >= 3 + longBonus && l <= 258 + longBonus) {
-                        uint32_t viaLong = tables.longLength[l - 3 - longBonus] + distancePrice;
-                        if (viaLong < price) price = viaLong;
-                    }
-                    if (l == h.lastLength && distance == h.lastDistance && prices[kSymRepeatLast] < price)
-                        price = prices[kSymRepeatLast];
-                    Relax(nodes.data(), i + l, node.price + price, i, l, distance);
-                }
-                if (length >= 2 + bonus) {
-                    uint32_t price = symbolPrice + tables.recentLength[length - 2 - bonus];
-                    RelaxWithRepeat(input, tables, nodes.data(), i, pos, available, price, length, distance);
-                }
-                if (k == 0 && distance == h.lastDistance && h.lastLength >= 2 && h.lastLength <= length &&
-                    h.lastLength < 2 + bonus) {
-                    Relax(nodes.data(), i + h.lastLength, node.price + prices[kSymRepeatLast], i, h.lastLength,
-                          distance);
-                }
-            }
-            // The finder's copies: each length at the nearest distance that reaches it.
-            const uint32_t firstCandidate = matches.first[pos - input.begin];
-            const uint32_t lastCandidate = matches.first[pos - input.begin + 1];
-            uint32_t covered = 1;
-            for (uint32_t c = firstCandidate; c < lastCandidate; ++c) {
-                MatchCandidate m = matches.candidates[c];
-                if (m.length > available) m.length = available;
-                if (m.length <= covered) continue;
-                if (m.length > longest) longest = m.length, longestDistance = m.distance;
-                if (m.length == 2) {
-                    CodedSymbol symbol;
-                    uint32_t price = ChooseCopySymbol(2, m.distance, h, prices, &symbol);
-                    if (price < kImpossiblePrice) Relax(nodes.data(), i + 2, node.price + price, i, 2, m.distance);
-                    covered = 2;
-                    continue;
-                }
-                uint32_t bonus = LongCopyBonus(m.distance);
-                uint32_t distancePrice = DistancePrice(prices, m.distance);
-                uint32_t from = covered + 1 > 3 + bonus ? covered + 1 : 3 + bonus;
-                for (uint32_t l = from; l <= m.length; ++l) {
-                    Relax(nodes.data(), i + l, node.price + tables.longLength[l - 3 - bonus] + distancePrice, i, l,
-                          m.distance);
-                }
-                if (m.length >= from) {
-                    RelaxWithRepeat(input, tables, nodes.data(), i, pos, available,
-                                    tables.longLength[m.length - 3 - bonus] + distancePrice, m.length, m.distance);
-                }
-                covered = m.length;
-            }
-            // A very long copy is taken as it is: the path cannot do much better.
-            if (longest >= nice && longest > 1) {
-                uint32_t target = i + longest;
-                // Everything between is skipped; the copy's end becomes the only way on.
-                for (uint32_t j = i + 1; j < target; ++j) nodes[j].price = kUnreached;
-                CodedSymbol symbol;
-                uint32_t price = ChooseCopySymbol(longest, longestDistance, h, prices, &symbol);
-                if (price < kImpossiblePrice) {
-                    nodes[target].price = node.price + price;
-                    nodes[target].from = i;
-                    nodes[target].token = {longest, longestDistance};
-                    nodes[target].leadLength = 0;
-                } else {
-                    nodes[i + 1].price = node.price + prices[here[0]];
-                    nodes[i + 1].from = i;
-                    nodes[i + 1].token = {1, 0};
-                    nodes[i + 1].leadLength = 0;
-                }
-            }
+            if (i > 0) FollowPath(segment, i);
+            Relax(nodes.data(), i + 1, node.price + tables.prices[input.history[segmentStart + i]], i, 1, 0);
+            Longest longest = {0, 0};
+            RelaxRecentCopies(segment, i, &longest);
+            RelaxFinderCopies(segment, i, &longest);
+            if (longest.length >= nice && longest.length > 1) TakeLongCopy(segment, i, longest);
         }
-        // Walk back from the end of the segment.
-        reversed.clear();
-        for (uint32_t at = n; at > 0; at = nodes[at].from) {
-            const Node& step = nodes[at];
-            reversed.push_back(step.token);
-            if (step.leadLength != 0) {
-                reversed.push_back({1, 0});
-                reversed.push_back({step.leadLength, step.token.distance});
-            }
-        }
-        for (size_t j = reversed.size(); j-- > 0;) {
-            const Token& t = reversed[j];
-            tokens->push_back(t);
-            if (t.distance != 0) RecordCopy(copies, t.length, t.distance);
-        }
+        EmitPath(segment, copies, tokens, &reversed);
         segmentStart = segmentEnd;
     }
 }
 
-}  // namespace
-
-void ParseOptimal(const ParseInput& input, uint32_t passes, CopyHistory* copies, std::vector<Token>* tokens) {
-    StretchMatches matches;
-    FindStretchMatches(input, &matches);
-    std::vector<Node> nodes(kSegment + 1);
+// A stretch of positions priced with one code.
+struct PlannedBlock {
+    uint32_t begin;
+    uint32_t end;
     uint32_t prices[kTableLengthCount];
-    std::memcpy(prices, input.prices, sizeof(prices));
-    PriceTables tables;
-    const size_t firstToken = tokens->size();
-    for (uint32_t pass = 0; pass < passes; ++pass) {
-        CopyHistory start = *copies;
-        tokens->resize(firstToken);
-        BuildPriceTables(prices, &tables);
-        ParsePass(input, matches, tables, &start, tokens, nodes);
-        if (pass + 1 == passes) {
-            *copies = start;
-            break;
+};
+
+// The symbols a parse's tokens are sent with, for weighing table blocks.
+struct TokenSymbols {
+    std::vector<uint16_t> main;
+    std::vector<uint16_t> second;  // kNoSecond when none
+    std::vector<uint32_t> position;
+};
+
+enum : uint32_t {
+    kMinBlockTokens = 1024,  // smaller blocks rarely pay for their table
+};
+
+// Bits of tokens first..last sent with a code of their own (built from their
+// counts), the table block included; the code lengths go to lengths.
+uint64_t OwnCodeBits(const TokenSymbols& symbols, size_t first, size_t last, const uint8_t* previousLengths,
+                     uint8_t* lengths) {
+    uint32_t counts[kTableLengthCount] = {};
+    for (size_t t = first; t < last; ++t) {
+        counts[symbols.main[t]] += 1;
+        if (symbols.second[t] != kNoSecond) counts[symbols.second[t]] += 1;
+    }
+    BuildTablesFromCounts(counts, lengths);
+    uint64_t bits = lengths[kSymNewTables] + TableBlockBits(lengths, previousLengths);
+    for (uint32_t s = 0; s < kTableLengthCount; ++s) bits += static_cast<uint64_t>(counts[s]) * lengths[s];
+    return bits;
+}
+
+// Halves tokens first..last while two codes of their own cost less than one;
+// appends the resulting ranges in order.
+void SplitByCost(const TokenSymbols& symbols, size_t first, size_t last, const uint8_t* previousLengths,
+                 uint64_t wholeBits, std::vector<std::pair<size_t, size_t>>* ranges) {
+    if (last - first >= 2 * kMinBlockTokens) {
+        size_t middle = first + (last - first) / 2;
+        uint8_t leftLengths[kTableLengthCount];
+        uint8_t rightLengths[kTableLengthCount];
+        uint64_t leftBits = OwnCodeBits(symbols, first, middle, previousLengths, leftLengths);
+        uint64_t rightBits = OwnCodeBits(symbols, middle, last, leftLengths, rightLengths);
+        if (leftBits + rightBits < wholeBits) {
+            SplitByCost(symbols, first, middle, previousLengths, leftBits, ranges);
+            SplitByCost(symbols, middle, last, previousLengths, rightBits, ranges);
+            return;
         }
-        // Price the next pass with the code this parse would get.
-        uint32_t counts[kTableLengthCount];
-        CountTokenSymbols(tokens->data() + firstToken, tokens->size() - firstToken, input.history + input.begin,
-                          *copies, prices, counts);
-        uint8_t lengths[kTableLengthCount];
+    }
+    ranges->push_back({first, last});
+}
+
+// Plans the next pass's blocks from this pass's tokens: where a code of its
+// own pays, and each block's prices from the code its tokens would get.
+void PlanBlocks(const ParseInput& input, const Token* tokens, size_t count, const CopyHistory& start,
+                const std::vector<PlannedBlock>& current, const std::vector<size_t>& blockFirstToken,
+                std::vector<PlannedBlock>* planned) {
+    TokenSymbols symbols;
+    symbols.main.resize(count);
+    symbols.second.resize(count);
+    symbols.position.resize(count + 1);
+    CopyHistory history = start;
+    uint32_t pos = input.begin;
+    size_t block = 0;
+    for (size_t t = 0; t < count; ++t) {
+        while (block + 1 < blockFirstToken.size() && blockFirstToken[block + 1] <= t) ++block;
+        symbols.position[t] = pos;
+        const Token& token = tokens[t];
+        if (token.distance == 0) {
+            symbols.main[t] = input.history[pos];
+            symbols.second[t] = kNoSecond;
+        } else {
+            CodedSymbol symbol;
+            ChooseCopySymbol(token.length, token.distance, history, current[block].prices, &symbol);
+            RecordCopy(&history, token.length, token.distance);
+            symbols.main[t] = symbol.main;
+            symbols.second[t] = symbol.second;
+        }
+        pos += token.length;
+    }
+    symbols.position[count] = pos;
+
+    static const uint8_t kNoLengths[kTableLengthCount] = {};
+    const bool haveTables = input.tables != nullptr && input.tables->haveTables;
+    const uint8_t* previous = haveTables ? input.tables->previousLengths : kNoLengths;
+    uint8_t lengths[kTableLengthCount];
+    uint64_t wholeBits = OwnCodeBits(symbols, 0, count, previous, lengths);
+    std::vector<std::pair<size_t, size_t>> ranges;
+    SplitByCost(symbols, 0, count, previous, wholeBits, &ranges);
+
+    planned->clear();
+    for (size_t r = 0; r < ranges.size(); ++r) {
+        PlannedBlock next;
+        next.begin = r == 0 ? input.begin : symbols.position[ranges[r].first];
+        next.end = r + 1 == ranges.size() ? input.end : symbols.position[ranges[r].second];
+        uint32_t counts[kTableLengthCount] = {};
+        for (size_t t = ranges[r].first; t < ranges[r].second; ++t) {
+            counts[symbols.main[t]] += 1;
+            if (symbols.second[t] != kNoSecond) counts[symbols.second[t]] += 1;
+        }
         BuildTablesFromCounts(counts, lengths);
-        PricesFromLengths(lengths, kUnusedSymbolGuess, prices);
-        // When the code in force would send this parse for less than a new
-        // table block plus the new code, the coder keeps it: price by it.
-        if (input.tables != nullptr && input.tables->haveTables) {
+        PricesFromLengths(lengths, kUnusedSymbolGuess, next.prices);
+        // When the code in force would send the first block for less than a
+        // new table block plus the new code, the coder keeps it: price by it.
+        if (r == 0 && haveTables) {
             uint64_t keepBits = 0;
             uint64_t newBits = input.tables->lengths[kSymNewTables] +
                                TableBlockBits(lengths, input.tables->previousLengths);
@@ -274,7 +374,58 @@ void ParseOptimal(const ParseInput& input, uint32_t passes, CopyHistory* copies,
                 keepBits += static_cast<uint64_t>(counts[i]) * input.tables->lengths[i];
                 newBits += static_cast<uint64_t>(counts[i]) * lengths[i];
             }
-            if (covered && keepBits <= newBits) PricesFromLengths(input.tables->lengths, kUnusedSymbolGuess, prices);
+            if (covered && keepBits <= newBits) {
+                PricesFromLengths(input.tables->lengths, kUnusedSymbolGuess, next.prices);
+            }
+        }
+        if (next.end > next.begin) planned->push_back(next);
+    }
+}
+
+}  // namespace
+
+void FindStretchMatches(const ParseInput& input, StretchMatches* matches) {
+    matches->first.clear();
+    matches->candidates.clear();
+    MatchCandidate found[kMaxCandidates];
+    for (uint32_t pos = input.begin; pos < input.end; ++pos) {
+        matches->first.push_back(static_cast<uint32_t>(matches->candidates.size()));
+        uint32_t n = TreeFindMatches(input.tree, input.history, pos, input.end - pos, input.historySize, found,
+                                     kMaxCandidates);
+        for (uint32_t i = 0; i < n; ++i) {
+            if (found[i].distance <= pos - input.windowStart) matches->candidates.push_back(found[i]);
         }
     }
+    matches->first.push_back(static_cast<uint32_t>(matches->candidates.size()));
+}
+
+void ParseOptimal(const ParseInput& input, const StretchMatches& matches, uint32_t passes, CopyHistory* copies,
+                  std::vector<Token>* tokens, std::vector<size_t>* blockStarts) {
+    std::vector<Node> nodes(kSegment + 1);
+    std::vector<PlannedBlock> blocks(1);
+    blocks[0].begin = input.begin;
+    blocks[0].end = input.end;
+    std::memcpy(blocks[0].prices, input.prices, sizeof(blocks[0].prices));
+    std::vector<PlannedBlock> planned;
+    std::vector<size_t> firstTokens;
+    PriceTables tables;
+    const size_t firstToken = tokens->size();
+    for (uint32_t pass = 0;; ++pass) {
+        CopyHistory history = *copies;
+        tokens->resize(firstToken);
+        firstTokens.clear();
+        for (const PlannedBlock& block : blocks) {
+            firstTokens.push_back(tokens->size() - firstToken);
+            BuildPriceTables(block.prices, &tables);
+            ParseRange(input, matches, tables, block.begin, block.end, &history, tokens, nodes);
+        }
+        if (pass + 1 >= passes) {
+            *copies = history;
+            break;
+        }
+        PlanBlocks(input, tokens->data() + firstToken, tokens->size() - firstToken, *copies, blocks, firstTokens,
+                   &planned);
+        blocks.swap(planned);
+    }
+    for (size_t first : firstTokens) blockStarts->push_back(firstToken + first);
 }

@@ -1,6 +1,8 @@
 #include "pack/solid_encoder.h"
 
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "pack/bit_output.h"
 #include "pack/parse.h"
@@ -14,18 +16,32 @@ struct LevelSettings {
     uint32_t passes;      // optimal parser: passes over each stretch
     uint32_t blockTokens; // tokens weighed at a time for a new table block
     uint32_t stretch;     // input bytes parsed, then coded, at a time
+    uint32_t copyInsertLimit;  // greedy levels: positions of a copy put in the finder (0: all)
 };
 
 // The optimal levels code each stretch with one table block of its own when
 // that pays, so that the prices of their later passes are the real ones.
 const LevelSettings kLevels[6] = {
-    {0, 0, 0, 0, 0, 0},
-    {4, 32, 0, 1, 16384, 1u << 17},          // 1: fastest, greedy
-    {16, 32, 0, 1, 16384, 1u << 17},         // 2: greedy, deeper search
-    {8, 32, 1, 1, 16384, 1u << 17},          // 3: default, lazy
-    {48, 128, 2, 2, 1u << 20, 1u << 15},     // 4: near-optimal
-    {1024, 258, 2, 4, 1u << 20, 1u << 15},   // 5: best
+    {0, 0, 0, 0, 0, 0, 0},
+    {4, 32, 0, 1, 16384, 1u << 17, 0},       // 1: fastest, greedy
+    {16, 32, 0, 1, 16384, 1u << 17, 0},      // 2: greedy, deeper search
+    {8, 32, 1, 1, 16384, 1u << 17, 0},       // 3: default, lazy
+    {16, 48, 2, 2, 1u << 20, 1u << 15, 0},   // 4: near-optimal
+    {256, 128, 2, 2, 1u << 20, 1u << 15, 0}, // 5: best
 };
+
+// Only the level's own finder holds tables.
+void ResetFinders(SolidEncoder* encoder) {
+    const LevelSettings& settings = kLevels[encoder->level];
+    if (settings.parser == 2) {
+        TreeFinderInit(&encoder->tree, settings.depth, settings.niceLength);
+        encoder->finder = MatchFinder();
+    } else {
+        MatchFinderInit(&encoder->finder, settings.depth, settings.niceLength);
+        encoder->finder.copyInsertLimit = settings.copyInsertLimit;
+        encoder->tree = TreeFinder();
+    }
+}
 
 }  // namespace
 
@@ -34,11 +50,13 @@ void SolidEncoderInit(SolidEncoder* encoder, int level) {
     if (level > kBestLevel) level = kBestLevel;
     encoder->level = level;
     encoder->history.clear();
-    MatchFinderInit(&encoder->finder, kLevels[level].depth, kLevels[level].niceLength);
+    ResetFinders(encoder);
     std::memset(&encoder->copies, 0, sizeof(encoder->copies));
     std::memset(&encoder->tables, 0, sizeof(encoder->tables));
     encoder->started = false;
     encoder->progress = nullptr;
+    unsigned cores = std::thread::hardware_concurrency();
+    encoder->threads = cores == 0 ? 1 : cores;
     encoder->progressData = nullptr;
 }
 
@@ -49,7 +67,7 @@ void EncodeEntry(SolidEncoder* encoder, const uint8_t* data, size_t size, std::v
     if (!solid && !encoder->history.empty()) {
         // A non-solid entry starts the decoder's window afresh.
         encoder->history.clear();
-        MatchFinderInit(&encoder->finder, settings.depth, settings.niceLength);
+        ResetFinders(encoder);
     }
     checkpoint->historySize = encoder->history.size();
     checkpoint->copies = encoder->copies;
@@ -78,26 +96,62 @@ void EncodeEntry(SolidEncoder* encoder, const uint8_t* data, size_t size, std::v
     if (size == 0 && firstBlock) {
         CodeTokens(&output, nullptr, 0, nullptr, &encoder->copies, &encoder->tables, true, coderOptions);
     }
-    for (uint32_t stretch = begin; stretch < end;) {
+    const uint32_t historySize = static_cast<uint32_t>(encoder->history.size());
+    auto inputFor = [&](uint32_t stretch, const uint32_t* stretchPrices) {
         uint32_t stretchEnd = end - stretch > settings.stretch ? stretch + settings.stretch : end;
+        return ParseInput{encoder->history.data(), stretch,  stretchEnd,     0,          &encoder->finder,
+                          stretchPrices,           &encoder->tables, &encoder->tree, historySize};
+    };
+    // The optimal levels find the next stretch's matches while this one is
+    // parsed and coded: the finder reads only the history, so the result is
+    // the same with or without the second thread.
+    const bool optimal = settings.parser == 2;
+    StretchMatches matches;
+    StretchMatches nextMatches;
+    if (optimal && begin < end) FindStretchMatches(inputFor(begin, prices), &matches);
+    std::vector<size_t> blockStarts;
+    for (uint32_t stretch = begin; stretch < end;) {
+        ParseInput input = inputFor(stretch, prices);
+        const uint32_t stretchEnd = input.end;
+        std::thread finder;
+        if (optimal && stretchEnd < end) {
+            ParseInput next = inputFor(stretchEnd, prices);
+            if (encoder->threads > 1) {
+                try {
+                    finder = std::thread(FindStretchMatches, next, &nextMatches);
+                } catch (const std::system_error&) {
+                    // No thread to be had: the same work on this one.
+                }
+            }
+            if (!finder.joinable()) FindStretchMatches(next, &nextMatches);
+        }
         if (encoder->tables.haveTables) {
-            uint32_t absent = settings.parser == 2 ? kUnusedSymbolGuess : kUnusedSymbolPrice;
-            PricesFromLengths(encoder->tables.lengths, absent, prices);
+            PricesFromLengths(encoder->tables.lengths, optimal ? kUnusedSymbolGuess : kUnusedSymbolPrice, prices);
         } else {
             for (uint32_t i = 0; i < kTableLengthCount; ++i) prices[i] = i < 256 ? 8 : 6;
         }
-        ParseInput input = {encoder->history.data(), stretch,  stretchEnd,     0,
-                            &encoder->finder,        prices,   &encoder->tables};
         CopyHistory copies = encoder->copies;
         tokens.clear();
-        if (settings.parser == 2) {
-            ParseOptimal(input, settings.passes, &copies, &tokens);
+        blockStarts.clear();
+        if (optimal) {
+            ParseOptimal(input, matches, settings.passes, &copies, &tokens, &blockStarts);
         } else {
             ParseGreedy(input, settings.parser == 1, &copies, &tokens);
+            blockStarts.push_back(0);
         }
-        CodeTokens(&output, tokens.data(), tokens.size(), encoder->history.data() + stretch, &encoder->copies,
-                   &encoder->tables, firstBlock, coderOptions);
-        firstBlock = false;
+        // Each planned block is weighed for a table of its own.
+        blockStarts.push_back(tokens.size());
+        const uint8_t* blockData = encoder->history.data() + stretch;
+        for (size_t b = 0; b + 1 < blockStarts.size(); ++b) {
+            const Token* first = tokens.data() + blockStarts[b];
+            const size_t count = blockStarts[b + 1] - blockStarts[b];
+            CodeTokens(&output, first, count, blockData, &encoder->copies, &encoder->tables, firstBlock, coderOptions);
+            for (size_t t = 0; t < count; ++t) blockData += first[t].length;
+            firstBlock = false;
+        }
+        if (finder.joinable()) finder.join();
+        matches.first.swap(nextMatches.first);
+        matches.candidates.swap(nextMatches.candidates);
         stretch = stretchEnd;
         if (encoder->progress) encoder->progress(stretch - begin, encoder->progressData);
     }
@@ -107,7 +161,12 @@ void EncodeEntry(SolidEncoder* encoder, const uint8_t* data, size_t size, std::v
 }
 
 void RollbackEntry(SolidEncoder* encoder, const EncoderCheckpoint& checkpoint) {
-    MatchFinderRollback(&encoder->finder, encoder->history.data(), static_cast<uint32_t>(checkpoint.historySize));
+    if (kLevels[encoder->level].parser == 2) {
+        TreeFinderRollback(&encoder->tree, encoder->history.data(), static_cast<uint32_t>(checkpoint.historySize));
+    } else {
+        MatchFinderRollback(&encoder->finder, encoder->history.data(),
+                            static_cast<uint32_t>(checkpoint.historySize));
+    }
     encoder->history.resize(checkpoint.historySize);
     encoder->copies = checkpoint.copies;
     encoder->tables = checkpoint.tables;

@@ -8,6 +8,7 @@
 #include "pack/match_finder.h"
 #include "pack/pack_format.h"
 #include "pack/symbol_coder.h"
+#include "pack/tree_finder.h"
 
 enum : int {
     kFastestLevel = 1,
@@ -22,10 +23,12 @@ struct SolidEncoder {
     int level;
     std::vector<uint8_t> history;  // every byte the decoder's window has received, in order
                                    // (below 2 GB in all: the finder keeps 31-bit positions)
-    MatchFinder finder;
+    MatchFinder finder;            // the greedy and lazy levels' finder
+    TreeFinder tree;               // the optimal levels' finder
     CopyHistory copies;
     TableState tables;
     bool started;                  // a compressed entry has been written: the next ones are solid
+    uint32_t threads;              // threads the encoder may use (the output is the same for any count)
     PackProgress progress;
     void* progressData;
 };

@@ -67,6 +67,15 @@ done
 check "level 5 is no larger than level 1" test "$(stat -c %s "$work/l5.rar")" -le "$(stat -c %s "$work/l1.rar")"
 run_tool build "$(winpath "$prod")" -o "$(winpath "$work/bad.rar")" --stub none --level 6 >"$out" 2>&1
 check "level 6 refused with exit 2" test $? -eq 2
+for threads in 1 3; do
+  run_tool build "$(winpath "$prod")" -o "$(winpath "$work/t$threads.rar")" --stub none --level 5 --threads $threads --quiet >"$out" 2>&1
+  check "level 5 with $threads thread(s) builds" test $? -eq 0
+done
+check "the output is the same for 1 and 3 threads" cmp -s "$work/t1.rar" "$work/t3.rar"
+for bad in 0 -2 x 2x; do
+  run_tool build "$(winpath "$prod")" -o "$(winpath "$work/bad.rar")" --stub none --threads "$bad" >"$out" 2>&1
+  check "--threads $bad refused with exit 2 and a message" bash -c "[ $? -eq 2 ] && grep -q -- '--threads takes' '$out'"
+done
 
 # --- an order list ------------------------------------------------------------
 printf '# packed first\nTOOL.EXE\nsub/noise.bin\n\n' >"$work/order.txt"

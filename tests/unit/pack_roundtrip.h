@@ -25,11 +25,14 @@ struct Built {
     std::vector<EntryResult> results;
 };
 
-inline Built BuildArchive(const std::vector<Entry>& entries, int level, bool storeWhenLarger = true) {
+// threads: 0 leaves the encoder's default (one per core).
+inline Built BuildArchive(const std::vector<Entry>& entries, int level, bool storeWhenLarger = true,
+                          uint32_t threads = 0) {
     Built built;
     ArchiveWriter writer;
     ArchiveWriterInit(&writer, level);
     writer.storeWhenLarger = storeWhenLarger;
+    if (threads != 0) writer.encoder.threads = threads;
     AppendArchiveStart(&built.archive);
     for (const Entry& e : entries) {
         ArchiveEntry info = {e.name, 0x5A8C6000u, kAttributeArchive};

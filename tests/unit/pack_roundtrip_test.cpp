@@ -123,7 +123,8 @@ TEST(PackRoundTrip, CopiesReachTheWholeWindow) {
         MatchFinderInit(&finder, 64, 258);
         uint32_t prices[kTableLengthCount];
         for (uint32_t& p : prices) p = 8;
-        ParseInput input = {data.data(), 0, static_cast<uint32_t>(data.size()), 0, &finder, prices, nullptr};
+        const uint32_t size = static_cast<uint32_t>(data.size());
+        ParseInput input = {data.data(), 0, size, 0, &finder, prices, nullptr, nullptr, size};
         CopyHistory copies = {};
         std::vector<Token> tokens;
         ParseGreedy(input, false, &copies, &tokens);
@@ -156,13 +157,19 @@ TEST(PackRoundTrip, RecordsUseRecentDistancesAndRepeats) {
     for (int level : kAllLevels) {
         MatchFinder finder;
         MatchFinderInit(&finder, 32, 64);
+        TreeFinder tree;
+        TreeFinderInit(&tree, 32, 64);
         uint32_t prices[kTableLengthCount];
         for (uint32_t& p : prices) p = 7;
-        ParseInput input = {data.data(), 0, static_cast<uint32_t>(data.size()), 0, &finder, prices, nullptr};
+        const uint32_t size = static_cast<uint32_t>(data.size());
+        ParseInput input = {data.data(), 0, size, 0, &finder, prices, nullptr, &tree, size};
         CopyHistory copies = {};
         std::vector<Token> tokens;
         if (level >= 4) {
-            ParseOptimal(input, 1, &copies, &tokens);
+            StretchMatches matches;
+            FindStretchMatches(input, &matches);
+            std::vector<size_t> blockStarts;
+            ParseOptimal(input, matches, 1, &copies, &tokens, &blockStarts);
         } else {
             ParseGreedy(input, level == 3, &copies, &tokens);
         }

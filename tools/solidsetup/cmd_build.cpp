@@ -46,6 +46,8 @@ const char kBuildUsage[] =
     "                       the win32 build folder ('solidsetup --version' names it)"
     "  --stub none          write a plain archive without a stub\n"
     "  --level N            1 fastest ... 5 smallest (default 3)\n"
+    "  --threads N          threads to use (default: one per core); the output is\n"
+    "                       the same byte for byte whatever the number\n"
     "  --order FILE         a list of archive names (one per line) packed first, in\n"
     "                       that order; the rest follow in the default order\n"
     "  --strict             treat the product's warnings as errors\n"
@@ -76,6 +78,7 @@ struct BuildOptions {
     std::string stub;  // empty: the default stub
     std::string orderFile;
     int level = kDefaultLevel;
+    uint32_t threads = 0;  // 0: one per core
     int verbosity = 1;
     bool strict = false;
     bool uninstaller = true;         // add one when the product has none
@@ -112,7 +115,7 @@ int ParseBuildOptions(int argc, char** argv, BuildOptions* options) {
     const std::vector<OptionSpec> specs = {
         {"output", 'o', true}, {"stub", 0, true},     {"order", 0, true},
         {"level", 0, true},    {"strict", 0, false},  {"codepage", 0, true},
-        {"no-uninstaller", 0, false}, {"uninstaller", 0, true},
+        {"no-uninstaller", 0, false}, {"uninstaller", 0, true}, {"threads", 0, true},
     };
     if (!ParseArguments(kCommand, argc, argv, specs, &parsed)) return kExitUsage;
     if (parsed.help) {
@@ -134,6 +137,15 @@ int ParseBuildOptions(int argc, char** argv, BuildOptions* options) {
             return kExitUsage;
         }
         options->level = (*v)[0] - '0';
+    }
+    if (const std::string* v = OptionValue(parsed, "threads")) {
+        char* end = nullptr;
+        unsigned long n = std::strtoul(v->c_str(), &end, 10);
+        if (v->empty() || (*v)[0] == '-' || *end != '\0' || n < 1 || n > 1024) {
+            Fail("--threads takes a number from 1 to 1024, not '" + *v + "'");
+            return kExitUsage;
+        }
+        options->threads = static_cast<uint32_t>(n);
     }
     if (const std::string* v = OptionValue(parsed, "codepage")) {
         if (!SetCodePageOption(kCommand, *v)) return kExitUsage;
@@ -307,6 +319,7 @@ bool WriteArchive(const BuildOptions& options, const BuildInput& input, OutputFi
     };
     ArchiveWriter writer;
     ArchiveWriterInit(&writer, options.level);
+    if (options.threads != 0) writer.encoder.threads = options.threads;
     writer.encoder.progress = ReportProgress;
     writer.encoder.progressData = &progress;
 

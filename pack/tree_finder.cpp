@@ -1,0 +1,168 @@
+#include "pack/tree_finder.h"
+
+#include <cstring>
+
+#include "pack/pack_format.h"
+
+namespace {
+
+const uint32_t kShortReach = 256;      // nor 2-byte copies farther than this
+const int32_t kNone = -1;
+
+inline uint32_t Hash3(const uint8_t* p) {
+    uint32_t v = static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
+    return (v * 2654435761u) >> (32 - kTripleHashBits);
+}
+
+inline uint32_t Hash4(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return (v * 2654435761u) >> (32 - kTreeHashBits);
+}
+
+inline uint32_t Pair(const uint8_t* p) { return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8); }
+
+inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t start, uint32_t limit) {
+    uint32_t n = start;
+    while (n + 8 <= limit) {
+        uint64_t x;
+        uint64_t y;
+        std::memcpy(&x, a + n, 8);
+        std::memcpy(&y, b + n, 8);
+        uint64_t diff = x ^ y;
+        if (diff != 0) return n + static_cast<uint32_t>(__builtin_ctzll(diff) >> 3);
+        n += 8;
+    }
+    while (n < limit && a[n] == b[n]) ++n;
+    return n;
+}
+
+// One descent of pos's tree: re-links the nodes passed around pos, which
+// becomes the root. With out set, records each longer match met on the way
+// (the nodes are met newest first, so each length at its nearest distance).
+uint32_t Descend(TreeFinder* finder, const uint8_t* data, uint32_t pos, uint32_t compareLimit, uint32_t available,
+                 uint32_t best, MatchCandidate* out, uint32_t count, uint32_t maxOut) {
+    const uint8_t* here = data + pos;
+    uint32_t h = Hash4(here);
+    int32_t candidate = finder->head[h];
+    finder->head[h] = static_cast<int32_t>(pos);
+    int32_t* children = finder->children.data();
+    int32_t* smaller = &children[2 * (pos & (kTreeRing - 1))];
+    int32_t* larger = smaller + 1;
+    uint32_t smallerLength = 0;
+    uint32_t largerLength = 0;
+    uint32_t depth = finder->maxDepth;
+    for (;;) {
+        if (candidate < 0 || pos - static_cast<uint32_t>(candidate) > kMaxCopyDistance || depth-- == 0) {
+            *smaller = kNone;
+            *larger = kNone;
+            break;
+        }
+        const uint32_t distance = pos - static_cast<uint32_t>(candidate);
+        const uint8_t* there = data + candidate;
+        int32_t* pair = &children[2 * (static_cast<uint32_t>(candidate) & (kTreeRing - 1))];
+        uint32_t known = smallerLength < largerLength ? smallerLength : largerLength;
+        uint32_t length = MatchLength(here, there, known, compareLimit);
+        if (out != nullptr && length > best) {
+            // Measured again from the start: a tree built over a shorter
+            // history may promise a common prefix that is not there.
+            uint32_t usable = MatchLength(here, there, 0, length < available ? length : available);
+            if (usable > MaxLongLength(distance)) usable = MaxLongLength(distance);
+            if (usable > best && usable >= MinLongLength(distance)) {
+                best = usable;
+                if (count == maxOut) {
+                    out[count - 1] = {usable, distance};
+                } else {
+                    out[count++] = {usable, distance};
+                }
+            }
+        }
+        if (length >= compareLimit) {
+            // Equal as far as the tree compares: pos takes the node's place.
+            *smaller = pair[0];
+            *larger = pair[1];
+            break;
+        }
+        if (there[length] < here[length]) {
+            *smaller = candidate;
+            smaller = &pair[1];
+            candidate = *smaller;
+            smallerLength = length;
+        } else {
+            *larger = candidate;
+            larger = &pair[0];
+            candidate = *larger;
+            largerLength = length;
+        }
+    }
+    return count;
+}
+
+inline uint32_t CompareLimit(const TreeFinder* finder, uint32_t pos, uint32_t historySize) {
+    uint32_t left = historySize - pos;
+    return left < finder->niceLength ? left : finder->niceLength;
+}
+
+inline void InsertOne(TreeFinder* finder, const uint8_t* data, uint32_t pos, uint32_t historySize) {
+    finder->pairHead[Pair(data + pos)] = static_cast<int32_t>(pos);
+    finder->tripleHead[Hash3(data + pos)] = static_cast<int32_t>(pos);
+    Descend(finder, data, pos, CompareLimit(finder, pos, historySize), 0, 0, nullptr, 0, 0);
+}
+
+}  // namespace
+
+void TreeFinderInit(TreeFinder* finder, uint32_t maxDepth, uint32_t niceLength) {
+    finder->head.assign(1u << kTreeHashBits, kNone);
+    finder->children.assign(2u * kTreeRing, kNone);
+    finder->pairHead.assign(1u << 16, kNone);
+    finder->tripleHead.assign(1u << kTripleHashBits, kNone);
+    finder->inserted = 0;
+    finder->maxDepth = maxDepth;
+    finder->niceLength = niceLength < 4 ? 4 : niceLength;
+}
+
+void TreeInsertUpTo(TreeFinder* finder, const uint8_t* data, uint32_t end, uint32_t historySize) {
+    // A position needs the four bytes from it for its hash.
+    uint32_t limit = historySize >= 4 ? historySize - 3 : 0;
+    if (end < limit) limit = end;
+    for (uint32_t pos = finder->inserted; pos < limit; ++pos) InsertOne(finder, data, pos, historySize);
+    if (limit > finder->inserted) finder->inserted = limit;
+}
+
+uint32_t TreeFindMatches(TreeFinder* finder, const uint8_t* data, uint32_t pos, uint32_t available,
+                         uint32_t historySize, MatchCandidate* out, uint32_t maxOut) {
+    TreeInsertUpTo(finder, data, pos, historySize);
+    if (available < 2 || maxOut == 0 || pos < finder->inserted) return 0;
+    const uint8_t* here = data + pos;
+    uint32_t count = 0;
+    uint32_t best = 1;
+    int32_t pairPos = finder->pairHead[Pair(here)];
+    if (pairPos >= 0 && pos - static_cast<uint32_t>(pairPos) <= kShortReach) {
+        out[count++] = {2, pos - static_cast<uint32_t>(pairPos)};
+        best = 2;
+    }
+    if (historySize - pos < 4) return count;
+    int32_t triple = finder->tripleHead[Hash3(here)];
+    if (available >= 3 && count < maxOut && triple >= 0 && pos - static_cast<uint32_t>(triple) < kTripleReach) {
+        uint32_t distance = pos - static_cast<uint32_t>(triple);
+        uint32_t limit = available < MaxLongLength(distance) ? available : MaxLongLength(distance);
+        uint32_t length = MatchLength(here, data + triple, 0, limit);
+        if (length >= 3) {
+            out[count++] = {length, distance};
+            best = length;
+        }
+    }
+    finder->pairHead[Pair(here)] = static_cast<int32_t>(pos);
+    finder->tripleHead[Hash3(here)] = static_cast<int32_t>(pos);
+    count = Descend(finder, data, pos, CompareLimit(finder, pos, historySize), available, best, out, count, maxOut);
+    finder->inserted = pos + 1;
+    return count;
+}
+
+void TreeFinderRollback(TreeFinder* finder, const uint8_t* data, uint32_t from) {
+    if (finder->inserted <= (from >= 3 ? from - 3 : 0)) return;
+    TreeFinderInit(finder, finder->maxDepth, finder->niceLength);
+    uint32_t start = from > kMaxCopyDistance ? from - kMaxCopyDistance : 0;
+    finder->inserted = start;
+    TreeInsertUpTo(finder, data, from, from);
+}

@@ -1,0 +1,41 @@
+// Binary-tree match finder for the optimal levels: one descent per position
+// both finds every useful match length (each at the nearest distance that
+// reaches it) and inserts the position, so no chain is walked twice.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "pack/match_finder.h"
+
+struct TreeFinder {
+    std::vector<int32_t> head;        // newest position of each 4-byte hash (the root of its tree), or -1
+    std::vector<int32_t> children;    // two per position (ring): smaller and larger suffixes
+    std::vector<int32_t> pairHead;    // newest position of each 2-byte value, or -1
+    std::vector<int32_t> tripleHead;  // newest position of each 3-byte hash, or -1
+    uint32_t inserted;                // positions below this are in the trees
+    uint32_t maxDepth;                // nodes visited per descent
+    uint32_t niceLength;              // a match this long ends the descent
+};
+
+enum : uint32_t {
+    kTreeHashBits = 20,
+    kTreeRingBits = 21,  // above the window, so a node never meets itself a ring later
+    kTreeRing = 1u << kTreeRingBits,
+};
+
+void TreeFinderInit(TreeFinder* finder, uint32_t maxDepth, uint32_t niceLength);
+
+// Finds the matches of pos and inserts it; every position before pos from
+// finder->inserted on is inserted first without a search. historySize bytes
+// of data are known; `available` of them, from pos on, may be copied (the
+// rest of the parsed stretch). Fills candidates of increasing length as
+// FindMatches does and returns their count.
+uint32_t TreeFindMatches(TreeFinder* finder, const uint8_t* data, uint32_t pos, uint32_t available,
+                         uint32_t historySize, MatchCandidate* out, uint32_t maxOut);
+
+// Inserts the positions below end without searching them.
+void TreeInsertUpTo(TreeFinder* finder, const uint8_t* data, uint32_t end, uint32_t historySize);
+
+// Forgets every position from `from` on: the trees are rebuilt from the
+// window before it (positions never leave a tree one by one).
+void TreeFinderRollback(TreeFinder* finder, const uint8_t* data, uint32_t from);

@@ -1,0 +1,163 @@
+// The optimal levels: the binary-tree finder against a plain search, the
+// output's independence of the thread count, and table blocks placed where
+// the statistics change.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "pack/solid_encoder.h"
+#include "pack/tree_finder.h"
+#include "pack_roundtrip.h"
+
+namespace {
+
+using packtest::BinaryBytes;
+using packtest::Built;
+using packtest::BuildArchive;
+using packtest::ExpectRoundTrip;
+using packtest::RandomBytes;
+using packtest::TextBytes;
+
+// Bytes of a small alphabet with planted far repeats: many matches of every length.
+std::vector<uint8_t> Repetitive(size_t n, uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::vector<uint8_t> v(n);
+    for (auto& b : v) b = static_cast<uint8_t>(rng() % 3);
+    for (int i = 0; i < 200; ++i) {
+        size_t length = 4 + rng() % 300;
+        size_t from = rng() % (n - length);
+        size_t to = rng() % (n - length);
+        std::memmove(v.data() + to, v.data() + from, length);
+    }
+    return v;
+}
+
+// The longest copy the format can send from pos as a long copy, by plain search.
+uint32_t LongestByHand(const std::vector<uint8_t>& data, uint32_t pos, uint32_t available) {
+    uint32_t best = 0;
+    uint32_t reach = pos < kMaxCopyDistance ? pos : kMaxCopyDistance;
+    for (uint32_t distance = 1; distance <= reach; ++distance) {
+        uint32_t limit = available < MaxLongLength(distance) ? available : MaxLongLength(distance);
+        uint32_t length = CommonLength(&data[pos], &data[pos - distance], limit);
+        if (length >= MinLongLength(distance) && length > best) best = length;
+    }
+    return best;
+}
+
+TEST(TreeFinder, CandidatesAreRealAndTheLongestIsFound) {
+    std::vector<uint8_t> data = Repetitive(20000, 3);
+    const uint32_t size = static_cast<uint32_t>(data.size());
+    TreeFinder finder;
+    TreeFinderInit(&finder, 100000, 300);  // unbounded descent: nothing may be missed
+    MatchCandidate found[32];
+    for (uint32_t pos = 0; pos + 1 < size; ++pos) {
+        uint32_t available = size - pos < 300 ? size - pos : 300;
+        uint32_t n = TreeFindMatches(&finder, data.data(), pos, available, size, found, 32);
+        uint32_t previous = 0;
+        for (uint32_t i = 0; i < n; ++i) {
+            const MatchCandidate& m = found[i];
+            ASSERT_GT(m.length, previous) << "lengths increase, at " << pos;
+            previous = m.length;
+            ASSERT_GE(m.distance, 1u);
+            ASSERT_LE(m.distance, pos);
+            ASSERT_LE(m.length, available);
+            ASSERT_EQ(CommonLength(&data[pos], &data[pos - m.distance], m.length), m.length) << "at " << pos;
+            if (m.length == 2) {
+                ASSERT_LE(m.distance, 256u);
+            } else {
+                ASSERT_GE(m.length, MinLongLength(m.distance));
+                ASSERT_LE(m.length, MaxLongLength(m.distance));
+            }
+        }
+        if (pos % 97 == 0 && size - pos >= 4) {
+            uint32_t longest = n > 0 ? found[n - 1].length : 0;
+            uint32_t expected = LongestByHand(data, pos, available);
+            if (expected >= 3) {
+                EXPECT_EQ(longest, expected) << "at " << pos;
+            }
+        }
+    }
+}
+
+TEST(TreeFinder, NearestDistanceForEachLength) {
+    // "abcdefgh" at distance 900 and "abcdefgX" at distance 100: 7 bytes near, 8 far.
+    std::vector<uint8_t> data = RandomBytes(2000, 8);
+    const uint8_t far[] = {'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h'};
+    const uint8_t near[] = {'a', 'b', 'c', 'd', 'e', 'f', 'g', 'X'};
+    std::memcpy(&data[100], far, 8);
+    std::memcpy(&data[900], near, 8);
+    std::memcpy(&data[1000], far, 8);
+    TreeFinder finder;
+    TreeFinderInit(&finder, 64, 258);
+    MatchCandidate found[16];
+    uint32_t n = 0;
+    for (uint32_t pos = 0; pos <= 1000; ++pos) {
+        n = TreeFindMatches(&finder, data.data(), pos, 2000 - pos, 2000, found, 16);
+    }
+    ASSERT_GE(n, 2u);
+    EXPECT_EQ(found[n - 2].length, 7u);
+    EXPECT_EQ(found[n - 2].distance, 100u);
+    EXPECT_GE(found[n - 1].length, 8u);
+    EXPECT_EQ(found[n - 1].distance, 900u);
+}
+
+TEST(TreeFinder, RollbackForgetsTheEntryTakenBack) {
+    // Entry A is inserted and taken back; B replaces its bytes. No match may
+    // lean on A's bytes, though the trees had compared them.
+    std::vector<uint8_t> history = Repetitive(30000, 5);
+    const uint32_t from = 20000;
+    TreeFinder finder;
+    TreeFinderInit(&finder, 256, 258);
+    MatchCandidate found[32];
+    for (uint32_t pos = 0; pos < 30000; ++pos) {
+        TreeFindMatches(&finder, history.data(), pos, 30000 - pos, 30000, found, 32);
+    }
+    TreeFinderRollback(&finder, history.data(), from);
+    std::vector<uint8_t> other = RandomBytes(10000, 6);
+    std::memcpy(&history[from], other.data(), other.size());
+    for (uint32_t pos = from; pos < 30000; ++pos) {
+        uint32_t n = TreeFindMatches(&finder, history.data(), pos, 30000 - pos, 30000, found, 32);
+        for (uint32_t i = 0; i < n; ++i) {
+            ASSERT_EQ(CommonLength(&history[pos], &history[pos - found[i].distance], found[i].length),
+                      found[i].length)
+                << "at " << pos;
+        }
+    }
+}
+
+TEST(OptimalLevels, OutputIsTheSameForEveryThreadCount) {
+    // Several stretches per entry, so the finder thread runs ahead of the parse.
+    std::vector<packtest::Entry> entries = {{"a.dll", BinaryBytes(300000, 1)},
+                                            {"b.txt", TextBytes(120000, 2)},
+                                            {"noise.bin", RandomBytes(70000, 3)},
+                                            {"c.dll", BinaryBytes(200000, 1)}};
+    for (int level : {4, 5}) {
+        Built one = BuildArchive(entries, level, true, 1);
+        for (uint32_t threads : {2u, 3u, 8u}) {
+            Built more = BuildArchive(entries, level, true, threads);
+            EXPECT_TRUE(more.archive == one.archive) << "level " << level << ", " << threads << " threads";
+        }
+        ExpectRoundTrip(entries, level);
+    }
+}
+
+TEST(OptimalLevels, NewTableWhereTheDataChangesWithinAStretch) {
+    // Text, then executable code, in one entry shorter than a stretch: one
+    // code for both costs more than a second table block.
+    std::vector<uint8_t> data = TextBytes(16000, 4);
+    std::vector<uint8_t> code = BinaryBytes(16000, 5);
+    data.insert(data.end(), code.begin(), code.end());
+    for (int level : {4, 5}) {
+        SolidEncoder encoder;
+        SolidEncoderInit(&encoder, level);
+        std::vector<uint8_t> packed;
+        EncoderCheckpoint checkpoint;
+        EncodeEntry(&encoder, data.data(), data.size(), &packed, &checkpoint);
+        EXPECT_GE(encoder.tables.blocksSent, 2u) << "level " << level;
+        ExpectRoundTrip({{"mixed.bin", data}}, level);
+    }
+}
+
+}  // namespace
