@@ -2,6 +2,7 @@
 #
 # Linux:   PREFIX/bin/solidsetup
 #          PREFIX/share/solidsetup/Setup.exe        the i686 stub `build` uses by default
+#          PREFIX/share/solidsetup/Uninstaller.exe  the uninstaller `build` adds by default
 #          PREFIX/share/doc/solidsetup/             README, copyright, changelog
 #          PREFIX/share/man/man1/solidsetup.1.gz
 # Windows: solidsetup.exe, Setup.exe, the README and the licence texts side by
@@ -37,9 +38,17 @@ else()
   solidsetup_install_windows_program("${SOLIDSETUP_STUB}" 4c01 "the win32 preset (scripts/build.sh win32)")
 endif()
 
-# The generated uninstaller goes next to the stub, installed the same way:
-#   WIN32: install(TARGETS <uninstaller> RUNTIME DESTINATION ${SOLIDSETUP_INSTALL_DATA})
-#   else:  solidsetup_install_windows_program(<path of the i686 uninstaller> 4c01 "the win32 preset")
+# The uninstaller that `build` adds to products without one of their own goes
+# next to the stub, installed the same way.
+if(WIN32)
+  if(TARGET Uninstaller)
+    install(PROGRAMS $<TARGET_FILE:Uninstaller> DESTINATION ${SOLIDSETUP_INSTALL_DATA})
+  endif()
+else()
+  set(SOLIDSETUP_UNINSTALLER "${CMAKE_SOURCE_DIR}/build/win32/Uninstaller.exe" CACHE FILEPATH
+      "The i686 Uninstaller.exe installed beside the stub (made by the win32 preset)")
+  solidsetup_install_windows_program("${SOLIDSETUP_UNINSTALLER}" 4c01 "the win32 preset (scripts/build.sh win32)")
+endif()
 
 # Texts. README.md keeps its name; "copyright" is the project's licence and
 # the licence of the MinGW-w64 runtime linked into every Windows program.

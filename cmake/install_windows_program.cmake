@@ -8,7 +8,7 @@ function(solidsetup_install_windows_program file machine where)
   install(CODE "
     set(program [[${file}]])
     if(NOT EXISTS \"\${program}\")
-      message(FATAL_ERROR \"\${program} is missing: build ${where} first, or name the file with -DSOLIDSETUP_STUB=FILE\")
+      message(FATAL_ERROR \"\${program} is missing: build ${where} first, or name the file with -DSOLIDSETUP_STUB=FILE / -DSOLIDSETUP_UNINSTALLER=FILE\")
     endif()
     file(READ \"\${program}\" pe_offset OFFSET 60 LIMIT 4 HEX)
     string(LENGTH \"\${pe_offset}\" length)

@@ -30,6 +30,11 @@ check "build tree: --version names the win32 build's stub" grep -qxF "default st
 elsewhere=$work/elsewhere
 mkdir -p "$elsewhere"
 cp -a "$product" "$elsewhere/product"
+# The same product without an uninstaller of its own: the tool adds ours.
+cp -a "$product" "$elsewhere/product-generated"
+rm -f "$elsewhere/product-generated/UnInst.exe"
+"$tool" build "$elsewhere/product-generated" -o "$work/reference-generated.exe" --stub "$stub" \
+  --uninstaller "$src/build/win32/Uninstaller.exe" --quiet
 
 machine_of() {  # the PE header's machine field, as hex bytes in file order
   local at
@@ -55,6 +60,12 @@ installed_copy_works() {  # installed_copy_works NAME PREFIX: checks the tree in
   check "$name: Setup.exe byte-identical to the build tree's" cmp "$elsewhere/Setup.exe" "$work/reference.exe"
   (cd "$elsewhere" && "$prefix/bin/solidsetup" test Setup.exe) >"$out" 2>&1
   check "$name: the new Setup.exe tests OK" test $? -eq 0
+  check "$name: the uninstaller installed beside the stub" \
+    cmp -s "$prefix/share/solidsetup/Uninstaller.exe" "$src/build/win32/Uninstaller.exe"
+  rm -f "$elsewhere/Setup-generated.exe"
+  (cd "$elsewhere" && "$prefix/bin/solidsetup" build product-generated -o Setup-generated.exe --quiet) >"$out" 2>&1
+  check "$name: a product without UnInst.exe gets the installed uninstaller, byte for byte as in the build tree" \
+    cmp "$elsewhere/Setup-generated.exe" "$work/reference-generated.exe"
 }
 
 # --- cmake --install ------------------------------------------------------------
@@ -180,6 +191,7 @@ else
       check "zip holds $f in its top folder" test -s "$top/$f"
     done
     check "zip's Setup.exe is the win32 build's" cmp -s "$top/Setup.exe" "$stub"
+    check "zip's Uninstaller.exe is the win32 build's" cmp -s "$top/Uninstaller.exe" "$src/build/win32/Uninstaller.exe"
     check "zip's solidsetup.exe is an i686 program" test "$(machine_of "$top/solidsetup.exe")" = 4c01
     check "zip holds nothing but files side by side" test -z "$(find "$top" -mindepth 1 -type d)"
   fi

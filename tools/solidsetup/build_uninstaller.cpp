@@ -103,7 +103,8 @@ std::string DescribeInstallation(const std::vector<ProductFile>& files) {
 std::vector<std::string> DefaultUninstallerCandidates() {
     fs::path folder = ToolFolder();
     if (folder.empty()) return {"Uninstaller.exe"};
-    return {(folder / "Uninstaller.exe").string(), (folder.parent_path() / "win32" / "Uninstaller.exe").string()};
+    return {(folder.parent_path() / "share" / "solidsetup" / "Uninstaller.exe").string(),
+            (folder / "Uninstaller.exe").string(), (folder.parent_path() / "win32" / "Uninstaller.exe").string()};
 }
 
 bool AddGeneratedUninstaller(const std::string& programPath, const std::string& scratchPath,

@@ -13,8 +13,10 @@
 // main program. files are in archive order.
 std::string DescribeInstallation(const std::vector<ProductFile>& files);
 
-// Where the uninstaller program is looked for: "Uninstaller.exe" next to this
-// tool, then in the win32 build folder beside the tool's own build folder.
+// Where the uninstaller program is looked for, as the stub is: the installed
+// layout ("../share/solidsetup/Uninstaller.exe" from this tool's folder), next
+// to this tool (the Windows zip), then the win32 build folder beside the
+// tool's own build folder.
 std::vector<std::string> DefaultUninstallerCandidates();
 
 // When files hold no "UnInst.exe", writes the uninstaller program (from
