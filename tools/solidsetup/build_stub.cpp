@@ -15,6 +15,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
+const uint32_t kScanStart = 7;
+const uint32_t kScanLength = 249999;
+
+}  // namespace
+
 fs::path ToolFolder() {
 #ifdef _WIN32
     wchar_t buffer[MAX_PATH];
@@ -27,11 +32,6 @@ fs::path ToolFolder() {
     return ec ? fs::path() : self.parent_path();
 #endif
 }
-
-const uint32_t kScanStart = 7;
-const uint32_t kScanLength = 249999;
-
-}  // namespace
 
 std::vector<std::string> DefaultStubCandidates() {
     fs::path folder = ToolFolder();

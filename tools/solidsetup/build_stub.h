@@ -1,5 +1,6 @@
 // The setup stub: the executable the archive is appended to.
 #pragma once
+#include <filesystem>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,6 +13,11 @@ const uint32_t kLastArchiveOffset = 249996;
 // "../share/solidsetup/Setup.exe" (the installed layout), "Setup.exe" beside
 // the tool (the Windows zip), "../win32/Setup.exe" (the build tree).
 std::vector<std::string> DefaultStubCandidates();
+
+// The folder that holds this tool's executable (symbolic links resolved), or
+// an empty path when the system does not tell. The tool's data files (the
+// stub, the uninstaller) are looked for relative to it.
+std::filesystem::path ToolFolder();
 
 // The first of DefaultStubCandidates() that is a regular file, or an empty
 // string when there is none.

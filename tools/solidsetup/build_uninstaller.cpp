@@ -14,6 +14,7 @@
 #endif
 
 #include "platform/platform.h"
+#include "tools/solidsetup/build_stub.h"
 #include "tools/solidsetup/output_file.h"
 #include "util/file_names.h"
 #include "util/setup_text.h"
@@ -42,18 +43,6 @@ bool EndsWith(const std::string& name, const char* suffix) {
     return name.size() > s.size() && Upper(name.substr(name.size() - s.size())) == s;
 }
 
-fs::path ToolFolder() {
-    std::error_code ec;
-#ifdef _WIN32
-    wchar_t buffer[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return fs::path();
-    return fs::path(buffer).parent_path();
-#else
-    fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::path() : self.parent_path();
-#endif
-}
 
 }  // namespace
 
