@@ -54,6 +54,12 @@ check "no settings file" bash -c "! grep -q 'INF' '$work/data.txt'"
 check "not the uninstaller itself" bash -c "! grep -qi 'File=UnInst.exe' '$work/data.txt'"
 check "one line for an installed file" test "$(grep -ci 'File=same.txt' "$work/data.txt")" -eq 1
 check "no scratch file left" bash -c "! ls '$work' | grep -q partial"
+# Reproducible: a later build of the same product is the same file, byte for
+# byte (the uninstaller's entry is not stamped with the time of the build).
+sleep 2
+run_tool build "$(winpath "$prod")" -o "$(winpath "$work/Setup-again.exe")" --stub "$(winpath "$stub")" \
+  --uninstaller "$(winpath "$program")" --quiet >"$out" 2>&1
+check "a second build two seconds later is byte-identical" cmp -s "$work/Setup.exe" "$work/Setup-again.exe"
 
 run_tool build "$(winpath "$prod")" -o "$(winpath "$work/none.exe")" --stub "$(winpath "$stub")" \
   --no-uninstaller --quiet >"$out" 2>&1

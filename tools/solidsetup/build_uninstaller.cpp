@@ -1,9 +1,9 @@
 #include "tools/solidsetup/build_uninstaller.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -153,7 +153,11 @@ bool AddGeneratedUninstaller(const std::string& programPath, const std::string& 
     entry.path = scratchPath;
     entry.name = kUninstallerEntry;
     entry.size = bytes.size() + text.size() + trailer.size();
-    entry.dosTime = UnixTimeToDosTime(static_cast<int64_t>(std::time(nullptr)));
+    // The newest time among the product's files, not the time of the build:
+    // the same product makes the same setup program, byte for byte, whenever
+    // and from wherever the tool runs.
+    entry.dosTime = 0;
+    for (const ProductFile& file : *files) entry.dosTime = std::max(entry.dosTime, file.dosTime);
     entry.attributes = 0x20;
     files->push_back(entry);
     return true;

@@ -43,7 +43,7 @@ const char kBuildUsage[] =
     "  --stub FILE          the setup executable to append the archive to; default:\n"
     "                       the installed Setup.exe (../share/solidsetup/ from this\n"
     "                       tool), else Setup.exe next to this tool, else the one in\n"
-    "                       the win32 build folder ('solidsetup --version' names it)"
+    "                       the win32 build folder ('solidsetup --version' names it)\n"
     "  --stub none          write a plain archive without a stub\n"
     "  --level N            1 fastest ... 5 smallest (default 3)\n"
     "  --threads N          threads to use (default: one per core); the output is\n"
