@@ -923,7 +923,14 @@ void Uninstall(const Paths& paths) {
     Check(remove.windowsSeen == 0, "no window");
     Check(WaitUntilGone(kDefaultDestination, 20000), "the installation folder is gone");
     CheckUninstalled(kDefaultDestination);
-    Check(FindWindowA("#32770", "Uninstall") == nullptr, "no uninstaller window");
+    // A message box of the earlier, interactive run may still be on its way
+    // out; none may stay.
+    bool windowLeft = true;
+    for (int i = 0; i < 50 && windowLeft; ++i) {
+        windowLeft = FindWindowA("#32770", "Uninstall") != nullptr;
+        if (windowLeft) Sleep(100);
+    }
+    Check(!windowLeft, "no uninstaller window");
 }
 
 }  // namespace
