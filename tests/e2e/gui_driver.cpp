@@ -200,7 +200,14 @@ MessageBoxSeen WaitForMessageBox(DWORD processId, DWORD timeoutMs) {
             box.text = text.found ? WindowText(text.found) : "";
             ChildSearch icon = {true, nullptr};
             EnumChildWindows(window, FindStatic, reinterpret_cast<LPARAM>(&icon));
+            // The screen is shared with the scenarios that run beside this
+            // one: a window of theirs may cover the box for a moment.
             box.icon = IdentifyIcon(icon.found);
+            for (int retry = 0; retry < 20 && box.icon == "unknown"; ++retry) {
+                SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+                Sleep(100);
+                box.icon = IdentifyIcon(icon.found);
+            }
             return box;
         }
         Sleep(kPoll);

@@ -802,8 +802,14 @@ void Silent(const Paths& paths) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     std::string line = quoted + " /BOGUS";
-    Check(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &usage.process) != 0,
-          "Setup.exe /BOGUS started");
+    // A busy wine server now and then refuses a start: asked again.
+    bool started = false;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                 &usage.process) != 0;
+        if (!started) Sleep(500);
+    }
+    Check(started, "Setup.exe /BOGUS started");
     MessageBoxSeen box = WaitForMessageBox(usage.process.dwProcessId, 30000);
     Check(box.text.find("unknown argument") == 0 && box.text.find("/D=FOLDER") != std::string::npos,
           "usage shown: " + box.text.substr(0, box.text.find('\n')));
