@@ -2,40 +2,18 @@
 
 #include <cstring>
 
+#include "pack/match_bytes.h"
 #include "pack/pack_format.h"
 
 namespace {
 
 const uint32_t kLookAhead = 3;
 
-inline uint32_t Hash3(const uint8_t* p) {
-    uint32_t v = static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
-    return (v * 2654435761u) >> (32 - kTripleHashBits);
-}
-
-inline uint32_t Hash4(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return (v * 2654435761u) >> (32 - kHashBits);
-}
-
-inline uint32_t Pair(const uint8_t* p) { return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8); }
-
-// Eight bytes at a time; on these little-endian machines the first differing
-// byte is the lowest set byte of the difference.
+inline uint32_t Hash3(const uint8_t* p) { return HashOf3(p, kTripleHashBits); }
+inline uint32_t Hash4(const uint8_t* p) { return HashOf4(p, kHashBits); }
+inline uint32_t Pair(const uint8_t* p) { return PairAt(p); }
 inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
-    uint32_t n = 0;
-    while (n + 8 <= limit) {
-        uint64_t x;
-        uint64_t y;
-        std::memcpy(&x, a + n, 8);
-        std::memcpy(&y, b + n, 8);
-        uint64_t diff = x ^ y;
-        if (diff != 0) return n + static_cast<uint32_t>(__builtin_ctzll(diff) >> 3);
-        n += 8;
-    }
-    while (n < limit && a[n] == b[n]) ++n;
-    return n;
+    return AgreeingLength(a, b, 0, limit);
 }
 
 }  // namespace

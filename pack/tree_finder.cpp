@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "pack/match_bytes.h"
 #include "pack/pack_format.h"
 
 namespace {
@@ -9,32 +10,11 @@ namespace {
 const uint32_t kShortReach = 256;      // nor 2-byte copies farther than this
 const int32_t kNone = -1;
 
-inline uint32_t Hash3(const uint8_t* p) {
-    uint32_t v = static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
-    return (v * 2654435761u) >> (32 - kTripleHashBits);
-}
-
-inline uint32_t Hash4(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return (v * 2654435761u) >> (32 - kTreeHashBits);
-}
-
-inline uint32_t Pair(const uint8_t* p) { return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8); }
-
+inline uint32_t Hash3(const uint8_t* p) { return HashOf3(p, kTripleHashBits); }
+inline uint32_t Hash4(const uint8_t* p) { return HashOf4(p, kTreeHashBits); }
+inline uint32_t Pair(const uint8_t* p) { return PairAt(p); }
 inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t start, uint32_t limit) {
-    uint32_t n = start;
-    while (n + 8 <= limit) {
-        uint64_t x;
-        uint64_t y;
-        std::memcpy(&x, a + n, 8);
-        std::memcpy(&y, b + n, 8);
-        uint64_t diff = x ^ y;
-        if (diff != 0) return n + static_cast<uint32_t>(__builtin_ctzll(diff) >> 3);
-        n += 8;
-    }
-    while (n < limit && a[n] == b[n]) ++n;
-    return n;
+    return AgreeingLength(a, b, start, limit);
 }
 
 // One descent of pos's tree: re-links the nodes passed around pos, which

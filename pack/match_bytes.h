@@ -1,0 +1,39 @@
+// Byte-level helpers that both match finders (hash chains and binary trees)
+// use: hashes of the next bytes and the length two places agree for.
+#pragma once
+#include <cstdint>
+#include <cstring>
+
+// A hash of the 3 bytes at p, in hashBits bits.
+inline uint32_t HashOf3(const uint8_t* p, uint32_t hashBits) {
+    uint32_t v = static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
+    return (v * 2654435761u) >> (32 - hashBits);
+}
+
+// A hash of the 4 bytes at p, in hashBits bits.
+inline uint32_t HashOf4(const uint8_t* p, uint32_t hashBits) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return (v * 2654435761u) >> (32 - hashBits);
+}
+
+// The 2 bytes at p as one number (index of a 65,536-entry table).
+inline uint32_t PairAt(const uint8_t* p) { return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8); }
+
+// How many bytes a and b agree for, counting on from start (known to agree
+// before it), at most limit. Eight bytes at a time; on these little-endian
+// machines the first differing byte is the lowest set byte of the difference.
+inline uint32_t AgreeingLength(const uint8_t* a, const uint8_t* b, uint32_t start, uint32_t limit) {
+    uint32_t n = start;
+    while (n + 8 <= limit) {
+        uint64_t x;
+        uint64_t y;
+        std::memcpy(&x, a + n, 8);
+        std::memcpy(&y, b + n, 8);
+        uint64_t diff = x ^ y;
+        if (diff != 0) return n + static_cast<uint32_t>(__builtin_ctzll(diff) >> 3);
+        n += 8;
+    }
+    while (n < limit && a[n] == b[n]) ++n;
+    return n;
+}
