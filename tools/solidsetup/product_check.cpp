@@ -14,15 +14,6 @@ std::string Where(const Finding& finding) {
     return where + ": ";
 }
 
-std::string TagText(LanguageTag tag) {
-    std::string text;
-    for (int i = 0; i < 3; ++i) {
-        char c = static_cast<char>((tag >> (8 * i)) & 0xFF);
-        if (c != 0) text += c;
-    }
-    return text;
-}
-
 std::string Quoted(const std::string& text) {
     return text.empty() ? "(none)" : "'" + DisplayArchiveName(text) + "'";
 }

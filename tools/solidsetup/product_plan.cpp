@@ -8,6 +8,15 @@
 #include "util/file_names.h"
 #include "util/setup_text.h"
 
+std::string TagText(LanguageTag tag) {
+    std::string text;
+    for (int i = 0; i < 3; ++i) {
+        char c = static_cast<char>((tag >> (8 * i)) & 0xFF);
+        if (c != 0) text += c;
+    }
+    return text;
+}
+
 namespace {
 
 // The setup's field sizes (its state record's buffers).
@@ -42,15 +51,6 @@ int LineOf(const char* text, const char* at) {
     int line = 1;
     for (const char* p = text; p < at; ++p) line += *p == '\n';
     return line;
-}
-
-std::string TagText(LanguageTag tag) {
-    std::string text;
-    for (int i = 0; i < 3; ++i) {
-        char c = static_cast<char>((tag >> (8 * i)) & 0xFF);
-        if (c != 0) text += c;
-    }
-    return text;
 }
 
 const PlannedLanguage* FindRow(const InstallPlan& plan, LanguageTag tag) {

@@ -50,6 +50,9 @@ struct InstallPlan {
     std::vector<Finding> findings;
 };
 
+// A language tag as its letters ("DE", "FR").
+std::string TagText(LanguageTag tag);
+
 // Works out the plan for files in archive order. False only when a file
 // cannot be read (error says which).
 bool MakeInstallPlan(const std::vector<ProductFile>& files, InstallPlan* plan, std::string* error);
