@@ -30,6 +30,18 @@ int CALLBACK PreselectFolder(HWND browseWindow, UINT message, LPARAM, LPARAM dat
     return 0;
 }
 
+LPITEMIDLIST ParseInitialFolder(IShellFolder* desktop, HWND owner, char* path) {
+    if (desktop == nullptr || path == nullptr || path[0] == 0) return nullptr;
+    MakeFullPath(path);
+    LPITEMIDLIST folder = ParsePath(desktop, owner, path);
+    if (folder == nullptr) {
+        // A folder that does not exist yet: start at its parent.
+        CutToDirectory(path);
+        folder = ParsePath(desktop, owner, path);
+    }
+    return folder;
+}
+
 void BrowseForDestination(HWND dialog, int editId) {
     char path[260] = "";
     GetDlgItemTextA(dialog, editId, path, sizeof path);
@@ -42,13 +54,7 @@ void BrowseForDestination(HWND dialog, int editId) {
     IShellFolder* desktop = nullptr;
     LPITEMIDLIST preselected = nullptr;
     if (path[0] != 0 && SUCCEEDED(SHGetMalloc(&allocator)) && SUCCEEDED(SHGetDesktopFolder(&desktop))) {
-        MakeFullPath(path);
-        preselected = ParsePath(desktop, dialog, path);
-        if (preselected == nullptr) {
-            // A folder that does not exist yet: start at its parent.
-            CutToDirectory(path);
-            preselected = ParsePath(desktop, dialog, path);
-        }
+        preselected = ParseInitialFolder(desktop, dialog, path);
         if (preselected != nullptr) {
             info.lpfn = PreselectFolder;
             info.lParam = reinterpret_cast<LPARAM>(preselected);

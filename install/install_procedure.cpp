@@ -135,8 +135,12 @@ int RunInstall(HWND dialog) {
     LogInstallLine("Result", result == 0 ? "installed" : "failed, the dialog stays open");
     SetCursor(previousCursor);
     if (result != 0) {
-        if (!passFailed) return result;  // the shell reported its own failure
-        if (result == kExtractCannotCreate) {
+        // A build that could not be moved from the temporary folder into the
+        // destination (one that cannot even be created, or a file there in
+        // use) is reported like files that cannot be created: not every shell
+        // says anything when its move fails, and without a word the user
+        // would be left at an open dialog with no idea why.
+        if (result == kExtractCannotCreate || !passFailed) {
             ShowSystemError(dialog, ERROR_CANNOT_MAKE, nullptr);
         } else {
             ShowUiMessage(dialog, kBrokenFileTextId, gSetupState->selfPath, MB_ICONHAND);

@@ -22,5 +22,9 @@ struct InstallChoices {
 int PerformInstall(InstallContext* context, const InstallChoices& choices, bool* passFailed);
 
 // Installs into the folder named by the dialog's destination field.
-// 0: installed, the dialog closes. Anything else leaves the dialog open.
+// 0: installed, the dialog closes. Anything else leaves the dialog open after
+// a stop box: the system's text for "cannot make" when no output file could
+// be created or the retry's folder could not be moved into place, the
+// broken-file text for any other failure of the pass. An empty destination
+// returns -1 with no box.
 int RunInstall(HWND dialog);

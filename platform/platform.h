@@ -11,6 +11,8 @@ FILE* OpenArchiveForReading(const char* path);
 // A name Windows cannot hold as it stands (see IsUncreatableFileName) is not
 // created: null, as for any file that cannot be created.
 FILE* CreateOutputFile(const char* path);
+// Local time, in this file, is the system's zone with the offset in force on
+// the date concerned (daylight saving time included), not today's offset.
 // Gives a written file the entry's last-write time (MS-DOS local time: date in
 // the high 16 bits, time in the low 16 bits) and its attributes. Creation and
 // access times are kept. Failures are ignored.

@@ -21,16 +21,41 @@ FILE* CreateOutputFile(const char* path) {
     return std::fopen(path, "w+b");
 }
 
+namespace {
+
+// 100-ns intervals between 1601-01-01 and 1970-01-01.
+const int64_t kEpochDifference = 116444736000000000LL;
+
+// MS-DOS local time to UTC with the offset in force on that date. The plain
+// LocalFileTimeToFileTime applies today's offset to every date, so a file
+// dated in summer would be an hour off when installed in winter (and the
+// other way round) wherever daylight saving time is kept.
+bool DosTimeToUtcFileTime(uint32_t dosTime, FILETIME* utc) {
+    FILETIME local;
+    SYSTEMTIME localTime, utcTime;
+    return DosDateTimeToFileTime(static_cast<WORD>(dosTime >> 16), static_cast<WORD>(dosTime & 0xFFFF), &local) &&
+           FileTimeToSystemTime(&local, &localTime) &&
+           TzSpecificLocalTimeToSystemTime(nullptr, &localTime, &utcTime) && SystemTimeToFileTime(&utcTime, utc);
+}
+
+// UTC to MS-DOS local time with the offset in force on that date; false when
+// the time has no MS-DOS form (before 1980 or after 2107).
+bool UtcFileTimeToDosTime(const FILETIME& utc, WORD* date, WORD* time) {
+    SYSTEMTIME utcTime, localTime;
+    FILETIME local;
+    return FileTimeToSystemTime(&utc, &utcTime) && SystemTimeToTzSpecificLocalTime(nullptr, &utcTime, &localTime) &&
+           SystemTimeToFileTime(&localTime, &local) && FileTimeToDosDateTime(&local, date, time);
+}
+
+}  // namespace
+
 void ApplyEntryTimeAndAttributes(const char* path, uint32_t dosTime, uint32_t attributes) {
     HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
-        FILETIME created, accessed, written, local;
-        if (GetFileTime(file, &created, &accessed, &written)) {
-            if (DosDateTimeToFileTime(static_cast<WORD>(dosTime >> 16), static_cast<WORD>(dosTime & 0xFFFF), &local) &&
-                LocalFileTimeToFileTime(&local, &written)) {
-                SetFileTime(file, &created, &accessed, &written);
-            }
+        FILETIME created, accessed, written;
+        if (GetFileTime(file, &created, &accessed, &written) && DosTimeToUtcFileTime(dosTime, &written)) {
+            SetFileTime(file, &created, &accessed, &written);
         }
         CloseHandle(file);
     }
@@ -52,30 +77,22 @@ bool GetPathAttributes(const char* path, uint32_t* attributes) {
     return true;
 }
 
-namespace {
-// 100-ns intervals between 1601-01-01 and 1970-01-01.
-const int64_t kEpochDifference = 116444736000000000LL;
-}  // namespace
-
 uint32_t UnixTimeToDosTime(int64_t unixTime) {
     ULARGE_INTEGER value;
     value.QuadPart = static_cast<ULONGLONG>(unixTime * 10000000LL + kEpochDifference);
-    FILETIME utc, local;
+    FILETIME utc;
     utc.dwLowDateTime = value.LowPart;
     utc.dwHighDateTime = value.HighPart;
     WORD date = 0, time = 0;
-    if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToDosDateTime(&local, &date, &time)) {
+    if (!UtcFileTimeToDosTime(utc, &date, &time)) {
         return (1u << 21) | (1u << 16);
     }
     return (static_cast<uint32_t>(date) << 16) | time;
 }
 
 int64_t DosTimeToUnixTime(uint32_t dosTime) {
-    FILETIME local, utc;
-    if (!DosDateTimeToFileTime(static_cast<WORD>(dosTime >> 16), static_cast<WORD>(dosTime & 0xFFFF), &local) ||
-        !LocalFileTimeToFileTime(&local, &utc)) {
-        return -1;
-    }
+    FILETIME utc;
+    if (!DosTimeToUtcFileTime(dosTime, &utc)) return -1;
     ULARGE_INTEGER value;
     value.LowPart = utc.dwLowDateTime;
     value.HighPart = utc.dwHighDateTime;

@@ -297,6 +297,51 @@ std::string ListColumnText(HWND list, int column) {
     return text;
 }
 
+namespace {
+
+struct ClassSearch {
+    const char* className;
+    HWND found;
+};
+
+BOOL CALLBACK FindClass(HWND child, LPARAM parameter) {
+    ClassSearch* search = reinterpret_cast<ClassSearch*>(parameter);
+    char className[64] = "";
+    GetClassNameA(child, className, sizeof className);
+    if (lstrcmpiA(className, search->className) != 0) return TRUE;
+    search->found = child;
+    return FALSE;
+}
+
+}  // namespace
+
+HWND FindChildOfClass(HWND parent, const char* className) {
+    ClassSearch search = {className, nullptr};
+    EnumChildWindows(parent, FindClass, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::vector<std::string> SelectedTreePath(HWND tree) {
+    std::vector<std::string> path;
+    RemoteMemory remote(tree, sizeof(TVITEMA) + 260);
+    HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    while (item != nullptr && path.size() < 64) {
+        TVITEMA request = {};
+        request.mask = TVIF_TEXT;
+        request.hItem = item;
+        request.pszText = remote.address + sizeof(TVITEMA);
+        request.cchTextMax = 260;
+        if (!remote.Write(&request, sizeof request)) break;
+        SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote.address));
+        char text[261] = "";
+        remote.Read(text, 260, sizeof(TVITEMA));
+        path.push_back(text);
+        item = reinterpret_cast<HTREEITEM>(
+            SendMessageA(tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(item)));
+    }
+    return path;
+}
+
 void SetRowTicked(HWND list, int row, bool ticked) {
     RemoteMemory remote(list, sizeof(LVITEMA));
     LVITEMA item = {};

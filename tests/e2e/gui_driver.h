@@ -50,6 +50,13 @@ void SetRowTicked(HWND list, int row, bool ticked);
 // screen shows the open menu. False when no menu appeared.
 bool ChooseContextMenuItem(HWND dialog, HWND list, int position, const std::string& screenshot = "");
 
+// The first child window of the given class (such as "SysTreeView32"), at
+// any depth; null when there is none.
+HWND FindChildOfClass(HWND parent, const char* className);
+// The texts of a tree view's selected item and of the items above it, the
+// selection first; empty when nothing is selected.
+std::vector<std::string> SelectedTreePath(HWND tree);
+
 // Saves the window's screen area as a 24-bit BMP file.
 bool SaveScreenshot(HWND window, const std::string& path);
 // Waits for the process to end; returns false when it does not in time.

@@ -482,6 +482,80 @@ void EmptyDestination(const Paths& paths) {
     CheckNothingInstalled(kDefaultDestination);
 }
 
+// The shell's folder browser opened by the setup (a dialog of the process
+// with a folder tree); null when none appears in time.
+HWND WaitForFolderBrowser(DWORD processId, DWORD timeoutMs) {
+    for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
+        for (HWND window : ProcessDialogs(processId)) {
+            if (GetDlgItem(window, 1010) == nullptr && FindChildOfClass(window, "SysTreeView32") != nullptr) {
+                return window;
+            }
+        }
+        Sleep(100);
+    }
+    return nullptr;
+}
+
+std::string TreePathText(const std::vector<std::string>& path) {
+    std::string text;
+    for (const std::string& item : path) text += (text.empty() ? "" : " < ") + item;
+    return text;
+}
+
+// Opens the browser with the button and reads its selection, which the
+// shell may make a moment after the window appears.
+std::vector<std::string> BrowseSelection(const Running& run, HWND* browser) {
+    ClickButton(run.dialog, 1033);
+    *browser = WaitForFolderBrowser(run.process.dwProcessId, 20000);
+    std::vector<std::string> path;
+    if (*browser == nullptr) return path;
+    HWND tree = FindChildOfClass(*browser, "SysTreeView32");
+    for (int i = 0; i < 50 && path.empty(); ++i) {
+        Sleep(100);
+        path = SelectedTreePath(tree);
+    }
+    return path;
+}
+
+// The browse button: the folder browser opens on the destination's folder,
+// or on its parent while the destination does not exist yet; the folder
+// chosen there replaces the destination, and a cancelled browse keeps it.
+void BrowseForTheDestination(const Paths& paths) {
+    Running run = StartSetup(paths.setup);
+    Check(run.dialog != nullptr, "setup dialog appears");
+    if (run.dialog == nullptr) return;
+    CheckEqual(ControlText(run.dialog, 1032), kDefaultDestination, "proposed destination (not created yet)");
+
+    HWND browser = nullptr;
+    std::vector<std::string> selected = BrowseSelection(run, &browser);
+    Check(browser != nullptr, "the browse button opens the folder browser");
+    if (browser == nullptr) return;
+    Sleep(300);
+    SaveScreenshot(browser, paths.output + "\\browse.bmp");
+    Check(!selected.empty() && selected[0] == "Program Files",
+          "preselected: the parent folder, " + TreePathText(selected));
+    ClickButton(browser, IDOK);
+    Sleep(500);
+    CheckEqual(ControlText(run.dialog, 1032), "C:\\Program Files", "the chosen folder replaces the destination");
+
+    const std::string existing = "C:\\windows\\system32";
+    SetControlText(run.dialog, 1032, existing);
+    selected = BrowseSelection(run, &browser);
+    Check(browser != nullptr, "the browser opens again");
+    if (browser == nullptr) return;
+    Check(!selected.empty() && lstrcmpiA(selected[0].c_str(), "system32") == 0 && selected.size() >= 2 &&
+              lstrcmpiA(selected[1].c_str(), "windows") == 0,
+          "preselected: the existing destination itself, " + TreePathText(selected));
+    ClickButton(browser, IDCANCEL);
+    Sleep(500);
+    Check(!IsWindow(browser), "the browser closes on Cancel");
+    CheckEqual(ControlText(run.dialog, 1032), existing, "a cancelled browse keeps the destination");
+
+    ClickButton(run.dialog, 2);
+    Finish(run, "Cancel");
+    CheckNothingInstalled(kDefaultDestination);
+}
+
 // Finds the archive's marker (followed by a main header) in a setup program.
 size_t FindArchive(const std::string& bytes) {
     const std::string signature("Rar!\x1A\x07\x00", 7);
@@ -987,6 +1061,8 @@ int main(int argc, char** argv) {
         DamagedPayload(paths);
     } else if (scenario == "running-copy") {
         RunningCopyClosed(paths);
+    } else if (scenario == "browse") {
+        BrowseForTheDestination(paths);
     } else if (scenario == "empty-destination") {
         EmptyDestination(paths);
     } else if (scenario == "truncated") {

@@ -40,6 +40,16 @@ LRESULT CALLBACK StatusLineProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return CallWindowProcA(gLockRelease.original, window, message, wParam, lParam);
 }
 
+// The system's text for an error code, as FormatMessage gives it.
+std::string SystemText(DWORD code) {
+    char* text = nullptr;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0x400,
+                   reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string result = text != nullptr ? text : "";
+    if (text != nullptr) LocalFree(text);
+    return result;
+}
+
 class RunInstallTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -166,12 +176,7 @@ TEST_F(RunInstallTest, InstallsRecordsLinksAndReportsSuccess) {
     EXPECT_EQ(ReadText(At("TGPSAPI.DLL")), "library");  // the archive's copy over the renamed one
     EXPECT_FALSE(PathPresent(At("PSAPI.DLL")));
     EXPECT_FALSE(PathPresent(At("INSTALL.INF")));
-    FILETIME local, expected;
-    DosDateTimeToFileTime(HIWORD(kTestDosTime), LOWORD(kTestDosTime), &local);
-    LocalFileTimeToFileTime(&local, &expected);
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    ASSERT_TRUE(GetFileAttributesExA(At("LICENSE.TXT").c_str(), GetFileExInfoStandard, &data));
-    EXPECT_EQ(CompareFileTime(&data.ftLastWriteTime, &expected), 0);
+    EXPECT_EQ(LocalWriteTime(At("LICENSE.TXT")), "2020-06-15 12:30:40");  // kTestDosTime
 
     ExpectRecordsAndShortcutsName(destination);
     std::string programs = SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\" + group;
@@ -351,7 +356,44 @@ TEST_F(RunInstallTest, RetryWhoseMoveFailsKeepsEverything) {
     EXPECT_EQ(ReadText(At("TGTOOL.EXE")), "running copy");
     EXPECT_EQ(ReadRegistryText(HKEY_CURRENT_USER, kMakerKey, productId.c_str()), "<none>");
     EXPECT_FALSE(PathPresent(SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\" + group));
-    EXPECT_TRUE(watcher.boxes.empty());
+    ASSERT_EQ(watcher.boxes.size(), 1u);
+    EXPECT_EQ(watcher.boxes[0].text, SystemText(ERROR_CANNOT_MAKE));
+    EXPECT_EQ(watcher.boxes[0].icon, "stop");
+}
+
+// A destination that cannot even be created (below a file, on a drive that
+// does not exist): the installation is built in the temporary folder, but it
+// cannot be moved into place. The user is told so with the system's text,
+// nothing is recorded or linked, and the dialog stays open.
+TEST_F(RunInstallTest, DestinationThatCannotBeCreatedIsReportedNotInstalled) {
+    WriteArchive(Product());
+    ASSERT_TRUE(WriteFileBytes(root + "\\Apps", "a file where a folder is wanted"));
+    int attempt = 0;
+    for (const std::string& given : {root + "\\Apps\\Tool", std::string("Q:\\No Such Drive\\Tool")}) {
+        SCOPED_TRACE(given);
+        dialog.SetDestination(given);
+        gLockRelease.statusTexts.clear();
+        MessageBoxWatcher watcher;
+        EXPECT_EQ(RunInstall(dialog.dialog), -1);
+        // The retry ran: the files were written under a numbered temporary folder.
+        std::string built = temp + "\\" + std::to_string(++attempt) + "\\Tool\\TGTOOL.EXE";
+        bool retried = false;
+        for (const std::string& text : gLockRelease.statusTexts) retried = retried || text == built;
+        EXPECT_TRUE(retried) << "no file was written to " << built;
+        EXPECT_EQ(ReadText(built), "main program");  // the build is kept
+
+        ASSERT_EQ(watcher.boxes.size(), 1u);
+        EXPECT_EQ(watcher.boxes[0].text, SystemText(ERROR_CANNOT_MAKE));
+        EXPECT_EQ(watcher.boxes[0].caption, "");
+        EXPECT_EQ(watcher.boxes[0].icon, "stop");
+        EXPECT_FALSE(PathPresent(given));
+        EXPECT_EQ(ReadRegistryText(HKEY_CURRENT_USER, kMakerKey, productId.c_str()), "<none>");
+        EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, std::string(kUninstallKey) + "\\" + group, "UninstallString"),
+                  "<none>");
+        EXPECT_FALSE(PathPresent(SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\" + group));
+        EXPECT_FALSE(PathPresent(SpecialFolder(CSIDL_DESKTOP) + "\\" + group + ".lnk"));
+    }
+    EXPECT_EQ(ReadText(root + "\\Apps"), "a file where a folder is wanted");
 }
 
 TEST_F(RunInstallTest, FailureInTheTemporaryFolderTooReportsTheSystemText) {
@@ -360,13 +402,8 @@ TEST_F(RunInstallTest, FailureInTheTemporaryFolderTooReportsTheSystemText) {
     LockInDestination("TGTOOL.EXE", "");
     MessageBoxWatcher watcher;
     EXPECT_EQ(RunInstall(dialog.dialog), kExtractCannotCreate);
-    char* text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_CANNOT_MAKE, 0x400,
-                   reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string expected = text != nullptr ? text : "";
-    if (text != nullptr) LocalFree(text);
     ASSERT_EQ(watcher.boxes.size(), 1u);
-    EXPECT_EQ(watcher.boxes[0].text, expected);
+    EXPECT_EQ(watcher.boxes[0].text, SystemText(ERROR_CANNOT_MAKE));
     EXPECT_EQ(watcher.boxes[0].caption, "");
     EXPECT_EQ(watcher.boxes[0].icon, "stop");
     EXPECT_EQ(ReadRegistryText(HKEY_CURRENT_USER, kMakerKey, productId.c_str()), "<none>");

@@ -126,6 +126,44 @@ TEST_F(ShortcutsTest, DesktopAndQuickLaunchShortcutsAreNamedAfterTheGroup) {
     ExpectLink(profile.quickLaunch + "\\" + group + ".lnk", "C:\\Apps\\Tool\\TGTOOL.EXE", "C:\\Apps\\Tool");
 }
 
+// Names a shell folder of all users in the machine's registry (the scratch
+// copy of a ScratchProfile made with machineToo).
+void SetMachineShellFolder(const char* name, const std::string& path) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                              0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                   static_cast<DWORD>(path.size() + 1));
+    RegCloseKey(key);
+}
+
+// A system whose shell gives no all-users Programs folder: the program group
+// goes into the current user's own Programs folder instead.
+TEST(ProgramGroupFallbackTest, WithoutAnAllUsersProgramsFolderTheGroupGoesToTheUsersOwn) {
+    OleScope ole;
+    ScopedSetupState setup;
+    std::string group = UniqueName("SolidTest Own Programs");
+    std::strcpy(setup.state.group, group.c_str());
+    MachineGuard machine{group};
+    ScratchProfile profile(false, true);
+    SetMachineShellFolder("Common Programs", "Q:\\No Such Drive\\Programs");
+    ASSERT_EQ(SpecialFolder(CSIDL_COMMON_PROGRAMS), "");
+    ASSERT_EQ(SpecialFolder(CSIDL_PROGRAMS), profile.programs);
+
+    InstallContext context;
+    std::memset(&context, 0, sizeof context);
+    std::strcpy(context.destination, "C:\\Apps\\Tool");
+    std::strcpy(context.exeName, "TGTOOL.EXE");
+    std::strcpy(context.orderFormName, "ORDER.HTM");
+    CreateProgramGroup(nullptr, &context);
+    std::string groupFolder = profile.programs + "\\" + group;
+    LinkInfo main = ReadShortcut(groupFolder + "\\" + group + ".lnk");
+    EXPECT_TRUE(main.loaded);
+    EXPECT_EQ(main.path, "C:\\Apps\\Tool\\TGTOOL.EXE");
+    EXPECT_EQ(ReadShortcut(groupFolder + "\\Order.lnk").path, "C:\\Apps\\Tool\\ORDER.HTM");
+}
+
 TEST(QuickLaunchTest, MissingFolderMeansNoShortcut) {
     OleScope ole;
     ScratchProfile profile(false);

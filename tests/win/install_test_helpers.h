@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -413,6 +414,23 @@ public:
     OleScope(const OleScope&) = delete;
     OleScope& operator=(const OleScope&) = delete;
 };
+
+// A file's last-write time as the system's local time ("YYYY-MM-DD
+// hh:mm:ss"), read back with the zone's rules for that date; "<none>" when
+// the file cannot be read. (The fixed instants in each zone are checked by
+// the file-times test.)
+inline std::string LocalWriteTime(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    SYSTEMTIME utc, local;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+        !FileTimeToSystemTime(&data.ftLastWriteTime, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
+        return "<none>";
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", local.wYear, local.wMonth, local.wDay,
+                  local.wHour, local.wMinute, local.wSecond);
+    return text;
+}
 
 inline std::string ReadText(const std::string& path) {
     return ReadFileBytes(path);
