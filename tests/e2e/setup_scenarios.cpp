@@ -547,8 +547,12 @@ void BrowseForTheDestination(const Paths& paths) {
               lstrcmpiA(selected[1].c_str(), "windows") == 0,
           "preselected: the existing destination itself, " + TreePathText(selected));
     ClickButton(browser, IDCANCEL);
-    Sleep(500);
-    Check(!IsWindow(browser), "the browser closes on Cancel");
+    bool open = true;
+    for (int i = 0; i < 100 && open; ++i) {
+        Sleep(100);
+        open = IsWindow(browser) && IsWindowVisible(browser);
+    }
+    Check(!open, "the browser closes on Cancel");
     CheckEqual(ControlText(run.dialog, 1032), existing, "a cancelled browse keeps the destination");
 
     ClickButton(run.dialog, 2);
