@@ -560,6 +560,49 @@ void BrowseForTheDestination(const Paths& paths) {
     CheckNothingInstalled(kDefaultDestination);
 }
 
+std::string TrimmedSystemText(DWORD code) {
+    char* text = nullptr;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0x400,
+                   reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string result = text != nullptr ? text : "";
+    if (text != nullptr) LocalFree(text);
+    while (!result.empty() && static_cast<unsigned char>(result.back()) <= ' ') result.pop_back();
+    return result;
+}
+
+// A destination below a file cannot be created: the installation is built in
+// the temporary folder but cannot be moved there. The user is told so with
+// the system's text, nothing is installed or recorded, the dialog stays open.
+void UncreatableDestination(const Paths& paths) {
+    const std::string blocker = "C:\\Blocked";
+    {
+        std::ofstream out(blocker, std::ios::binary);
+        out << "a file where a folder is wanted";
+    }
+    Running run = StartSetup(paths.setup);
+    Check(run.dialog != nullptr, "setup dialog appears");
+    if (run.dialog == nullptr) return;
+    SetControlText(run.dialog, 1032, blocker + "\\Demo Product");
+    ClickButton(run.dialog, 99);
+    MessageBoxSeen box = WaitForMessageBox(run.process.dwProcessId, 60000);
+    Check(box.window != nullptr, "a message box after OK");
+    std::string text = box.text;
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.pop_back();
+    CheckEqual(text, TrimmedSystemText(ERROR_CANNOT_MAKE), "the system's text for a folder that cannot be made");
+    CheckEqual(box.caption, "", "its caption");
+    CheckEqual(box.icon, "hand", "its icon");
+    SaveScreenshot(box.window, paths.output + "\\cannot-make.bmp");
+    CloseMessageBox(box);
+    for (int i = 0; i < 50 && IsWindow(box.window) && IsWindowVisible(box.window); ++i) Sleep(100);
+    box = WaitForMessageBox(run.process.dwProcessId, 2000);
+    Check(box.window == nullptr, "no further message (no success)" + (box.window ? ": \"" + box.text + "\"" : ""));
+    Check(IsWindow(run.dialog) && IsWindowVisible(run.dialog), "the dialog stays open");
+    ClickButton(run.dialog, 2);
+    Finish(run, "Cancel");
+    CheckEqual(ReadWholeFile(blocker), "a file where a folder is wanted", "the file in the way is untouched");
+    CheckNothingInstalled(blocker + "\\Demo Product");
+}
+
 // Finds the archive's marker (followed by a main header) in a setup program.
 size_t FindArchive(const std::string& bytes) {
     const std::string signature("Rar!\x1A\x07\x00", 7);
@@ -1067,6 +1110,8 @@ int main(int argc, char** argv) {
         RunningCopyClosed(paths);
     } else if (scenario == "browse") {
         BrowseForTheDestination(paths);
+    } else if (scenario == "uncreatable-destination") {
+        UncreatableDestination(paths);
     } else if (scenario == "empty-destination") {
         EmptyDestination(paths);
     } else if (scenario == "truncated") {
