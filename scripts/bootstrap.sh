@@ -15,6 +15,7 @@ packages=(
   clang-14 libclang-rt-14-dev               # the libFuzzer targets
   python3
   locales-all                               # the German system language under Wine
+  tzdata                                    # time zones east and west of UTC in the tests
   osslsigncode openssl                      # signing the setup program in the tests
   dpkg-dev file lintian                     # the Debian package: its dependencies, its check
   "$@"
