@@ -10,7 +10,6 @@ namespace {
 const uint32_t kLookAhead = 3;
 
 inline uint32_t Hash3(const uint8_t* p) { return HashOf3(p, kTripleHashBits); }
-inline uint32_t Hash4(const uint8_t* p) { return HashOf4(p, kHashBits); }
 inline uint32_t Pair(const uint8_t* p) { return PairAt(p); }
 inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
     return AgreeingLength(a, b, 0, limit);
@@ -18,15 +17,15 @@ inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit) 
 
 }  // namespace
 
-void MatchFinderInit(MatchFinder* finder, uint32_t maxDepth, uint32_t niceLength) {
-    finder->head.assign(1u << kHashBits, -1);
+void MatchFinderInit(MatchFinder* finder, uint32_t maxDepth, uint32_t niceLength, uint32_t hashBits) {
+    finder->hashBits = hashBits;
+    finder->head.assign(1u << hashBits, -1);
     finder->chain.assign(kChainRing, -1);
     finder->pairHead.assign(1u << 16, -1);
     finder->tripleHead.assign(1u << kTripleHashBits, -1);
     finder->inserted = 0;
     finder->maxDepth = maxDepth;
     finder->niceLength = niceLength;
-    finder->copyInsertLimit = 0;
 }
 
 void MatchFinderInsertUpTo(MatchFinder* finder, const uint8_t* data, uint32_t end, uint32_t historySize) {
@@ -34,7 +33,7 @@ void MatchFinderInsertUpTo(MatchFinder* finder, const uint8_t* data, uint32_t en
     uint32_t limit = historySize >= kLookAhead ? historySize - kLookAhead : 0;
     if (end < limit) limit = end;
     for (uint32_t pos = finder->inserted; pos < limit; ++pos) {
-        uint32_t h = Hash4(data + pos);
+        uint32_t h = HashOf4(data + pos, finder->hashBits);
         finder->chain[pos & (kChainRing - 1)] = finder->head[h];
         finder->head[h] = static_cast<int32_t>(pos);
         finder->pairHead[Pair(data + pos)] = static_cast<int32_t>(pos);
@@ -43,17 +42,12 @@ void MatchFinderInsertUpTo(MatchFinder* finder, const uint8_t* data, uint32_t en
     if (limit > finder->inserted) finder->inserted = limit;
 }
 
-void MatchFinderSkipTo(MatchFinder* finder, uint32_t end) {
-    for (uint32_t pos = finder->inserted; pos < end; ++pos) finder->chain[pos & (kChainRing - 1)] = -1;
-    if (end > finder->inserted) finder->inserted = end;
-}
-
 void MatchFinderRollback(MatchFinder* finder, const uint8_t* data, uint32_t from) {
     const uint32_t target = from >= kLookAhead ? from - kLookAhead : 0;
     if (finder->inserted <= target) return;
     if (finder->inserted - target >= kChainRing - kMaxCopyDistance) {
         // Too much to take back exactly: rebuild from the window before it.
-        finder->head.assign(1u << kHashBits, -1);
+        finder->head.assign(1u << finder->hashBits, -1);
         finder->chain.assign(kChainRing, -1);
         finder->pairHead.assign(1u << 16, -1);
         finder->tripleHead.assign(1u << kTripleHashBits, -1);
@@ -63,7 +57,7 @@ void MatchFinderRollback(MatchFinder* finder, const uint8_t* data, uint32_t from
         return;
     }
     for (uint32_t pos = finder->inserted; pos-- > target;) {
-        uint32_t h = Hash4(data + pos);
+        uint32_t h = HashOf4(data + pos, finder->hashBits);
         if (finder->head[h] == static_cast<int32_t>(pos)) finder->head[h] = finder->chain[pos & (kChainRing - 1)];
     }
     // The pair and triple tables keep only the newest position: forget the
@@ -110,7 +104,7 @@ uint32_t FindMatches(const MatchFinder* finder, const uint8_t* data, uint32_t po
         }
     }
     if (available < 4) return count;
-    int32_t candidate = finder->head[Hash4(here)];
+    int32_t candidate = finder->head[HashOf4(here, finder->hashBits)];
     uint32_t depth = finder->maxDepth;
     while (candidate >= 0 && depth-- > 0) {
         uint32_t distance = pos - static_cast<uint32_t>(candidate);

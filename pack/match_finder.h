@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "pack/match_bytes.h"
+
 struct MatchCandidate {
     uint32_t length;
     uint32_t distance;
@@ -17,25 +19,22 @@ struct MatchFinder {
     uint32_t inserted;              // positions below this are in the chains
     uint32_t maxDepth;              // candidates looked at per search
     uint32_t niceLength;            // a match this long ends the search
-    uint32_t copyInsertLimit;       // positions of a copy that the greedy parse inserts; 0: all
+    uint32_t hashBits;              // size of head: 2^hashBits entries
 };
 
 enum : uint32_t {
-    kHashBits = 17,
+    kFastHashBits = 17,  // a table that stays in the cache, for the fastest level
+    kChainHashBits = 18,  // fewer strangers on a chain, so that a short walk meets real matches
     kTripleHashBits = 16,
     kTripleReach = 0x2000,  // 3-byte copies cannot reach farther
     kChainRingBits = 21,  // twice the window: a rollback within one window is exact
     kChainRing = 1u << kChainRingBits,
 };
 
-void MatchFinderInit(MatchFinder* finder, uint32_t maxDepth, uint32_t niceLength);
+void MatchFinderInit(MatchFinder* finder, uint32_t maxDepth, uint32_t niceLength, uint32_t hashBits);
 // Inserts the positions below end whose hash bytes lie within the history's
 // historySize bytes (data is the whole history).
 void MatchFinderInsertUpTo(MatchFinder* finder, const uint8_t* data, uint32_t end, uint32_t historySize);
-// Leaves the positions below end out of the chains (they are marked empty
-// so that a rollback finds nothing of theirs): the fastest level skips most
-// of the inside of a long copy.
-void MatchFinderSkipTo(MatchFinder* finder, uint32_t end);
 // Takes out again every position whose hash looked at a byte from `from` on,
 // so that the history can be cut back to `from` bytes.
 void MatchFinderRollback(MatchFinder* finder, const uint8_t* data, uint32_t from);
@@ -52,7 +51,5 @@ uint32_t FindMatches(const MatchFinder* finder, const uint8_t* data, uint32_t po
 
 // Length of the common run of a and b, at most limit bytes.
 inline uint32_t CommonLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
-    uint32_t n = 0;
-    while (n < limit && a[n] == b[n]) ++n;
-    return n;
+    return AgreeingLength(a, b, 0, limit);
 }

@@ -27,6 +27,11 @@ struct ParseInput {
 // offers a better copy). Updates history with the copies it makes.
 void ParseGreedy(const ParseInput& input, bool lazy, CopyHistory* copies, std::vector<Token>* tokens);
 
+// Fastest parse: the last distance and one hash probe per position, each
+// copy taken as found; only a few positions of each copy enter the finder,
+// and a long run of misses is passed over in growing steps of literals.
+void ParseFast(const ParseInput& input, CopyHistory* copies, std::vector<Token>* tokens);
+
 // Matches of every position of a stretch, found once and reused by every
 // pass of the optimal parser.
 struct StretchMatches {

@@ -67,13 +67,21 @@ void ParseGreedy(const ParseInput& input, bool lazy, CopyHistory* copies, std::v
     }
     // A copy this long is not worth a look at the next position.
     const uint32_t lazyLimit = input.finder->niceLength / 4 > 8 ? input.finder->niceLength / 4 : 8;
+    // A look ahead that lost to a literal is the next position's choice:
+    // the literal leaves the copy history as it was.
+    Choice ahead = {0, 0, 0};
+    bool haveAhead = false;
     while (pos < input.end) {
         MatchFinderInsertUpTo(input.finder, input.history, pos, historyEnd);
-        Choice choice = BestCopy(input, literals, *copies, pos);
+        Choice choice = haveAhead ? ahead : BestCopy(input, literals, *copies, pos);
+        haveAhead = false;
         if (lazy && choice.length > 0 && choice.length < lazyLimit && pos + 1 < input.end) {
             MatchFinderInsertUpTo(input.finder, input.history, pos + 1, historyEnd);
-            Choice next = BestCopy(input, literals, *copies, pos + 1);
-            if (next.gain > choice.gain) choice.length = 0;
+            ahead = BestCopy(input, literals, *copies, pos + 1);
+            if (ahead.gain > choice.gain) {
+                choice.length = 0;
+                haveAhead = true;
+            }
         }
         if (choice.length == 0) {
             tokens->push_back({1, 0});
@@ -82,11 +90,6 @@ void ParseGreedy(const ParseInput& input, bool lazy, CopyHistory* copies, std::v
         }
         tokens->push_back({choice.length, choice.distance});
         RecordCopy(copies, choice.length, choice.distance);
-        const uint32_t insertLimit = input.finder->copyInsertLimit;
-        if (insertLimit != 0 && choice.length > insertLimit) {
-            MatchFinderInsertUpTo(input.finder, input.history, pos + insertLimit, historyEnd);
-            MatchFinderSkipTo(input.finder, pos + choice.length);
-        }
         pos += choice.length;
     }
     MatchFinderInsertUpTo(input.finder, input.history, pos, historyEnd);

@@ -1,5 +1,6 @@
 #include "pack/parse.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "pack/table_block.h"
@@ -18,14 +19,20 @@ struct Node {
     Token token;
     uint32_t leadLength;  // non-zero: the step is a copy of this length at token.distance,
                           // one literal, then the token (a copy at the same distance)
-    CopyHistory copies;   // the history along the cheapest path to this node
 };
+// (The copy history along the cheapest path to each node lives in an array
+// of its own: the relaxations, which touch many nodes ahead, stay in fewer
+// cache lines.)
 
 // Prices that depend only on the length value or distance, looked up in the
 // inner loop instead of choosing a symbol for every length.
 struct PriceTables {
     uint32_t longLength[256];    // long copy slot symbol plus extra bits, by length value
     uint32_t recentLength[256];  // recent-copy length symbol plus extra bits, by length value
+    // The most a recent-copy length costs above the long-copy length of the
+    // same copy, for distances up to 256 (index 0) and beyond (1): a recent
+    // symbol no dearer than the distance's price minus this always wins.
+    int32_t recentOverLong[2];
     const uint32_t* prices;
 };
 
@@ -34,6 +41,18 @@ void BuildPriceTables(const uint32_t* prices, PriceTables* tables) {
         uint32_t slot = LengthSlot(v);
         tables->longLength[v] = prices[kSymLongFirst + slot] + kLengthBits[slot];
         tables->recentLength[v] = prices[kRecentTableOffset + slot] + kLengthBits[slot];
+    }
+    for (uint32_t far = 0; far < 2; ++far) {
+        // A recent copy's length value is one above the long copy's, less
+        // one more beyond 256 bytes back (its extra bonus).
+        int32_t most = INT32_MIN;
+        for (uint32_t v = 0; v < 256; ++v) {
+            if (v + far < 1 || v + far - 1 > 255) continue;
+            int32_t gap = static_cast<int32_t>(tables->recentLength[v]) -
+                          static_cast<int32_t>(tables->longLength[v + far - 1]);
+            if (gap > most) most = gap;
+        }
+        tables->recentOverLong[far] = most;
     }
     tables->prices = prices;
 }
@@ -69,13 +88,13 @@ inline void RelaxWithRepeat(const ParseInput& input, const PriceTables& tables, 
     if (repeat >= 2 + bonus) {
         uint32_t price = base + prices[kSymRecentFirst] + tables.recentLength[repeat - 2 - bonus];
         if (price < nodes[at + repeat].price) {
-            nodes[at + repeat] = {price, i, {repeat, distance}, length, {}};
+            nodes[at + repeat] = {price, i, {repeat, distance}, length};
         }
     }
     if (repeat >= length) {
         uint32_t price = base + prices[kSymRepeatLast];
         if (price < nodes[at + length].price) {
-            nodes[at + length] = {price, i, {length, distance}, length, {}};
+            nodes[at + length] = {price, i, {length, distance}, length};
         }
     }
 }
@@ -87,16 +106,18 @@ struct Segment {
     const StretchMatches& matches;
     const PriceTables& tables;
     Node* nodes;
+    CopyHistory* histories;  // per node, the history along its cheapest path
     uint32_t start;  // position of node 0
     uint32_t size;   // nodes 0..size
 };
 
 // The history along the cheapest path to node i: the one before, plus this step's copies.
 void FollowPath(const Segment& segment, uint32_t i) {
-    Node& node = segment.nodes[i];
-    node.copies = segment.nodes[node.from].copies;
-    if (node.leadLength != 0) RecordCopy(&node.copies, node.leadLength, node.token.distance);
-    if (node.token.distance != 0) RecordCopy(&node.copies, node.token.length, node.token.distance);
+    const Node& node = segment.nodes[i];
+    CopyHistory& copies = segment.histories[i];
+    copies = segment.histories[node.from];
+    if (node.leadLength != 0) RecordCopy(&copies, node.leadLength, node.token.distance);
+    if (node.token.distance != 0) RecordCopy(&copies, node.token.length, node.token.distance);
 }
 
 struct Longest {
@@ -112,7 +133,7 @@ void RelaxRecentCopies(const Segment& segment, uint32_t i, Longest* longest) {
     const uint32_t* prices = tables.prices;
     Node* nodes = segment.nodes;
     const Node& node = nodes[i];
-    const CopyHistory& h = node.copies;
+    const CopyHistory& h = segment.histories[i];
     const uint32_t pos = segment.start + i;
     const uint8_t* here = input.history + pos;
     const uint32_t available = segment.size - i;
@@ -130,23 +151,31 @@ void RelaxRecentCopies(const Segment& segment, uint32_t i, Longest* longest) {
         uint32_t symbolPrice = prices[kSymRecentFirst + k];
         uint32_t longBonus = LongCopyBonus(distance);
         uint32_t distancePrice = DistancePrice(prices, distance);
-        for (uint32_t l = 2 + bonus; l <= length; ++l) {
-            uint32_t price = symbolPrice + tables.recentLength[l - 2 - bonus];
-            if (l >= 3 + longBonus && l <= 258 + longBonus) {
-                uint32_t viaLong = tables.longLength[l - 3 - longBonus] + distancePrice;
-                if (viaLong < price) price = viaLong;
+        const uint32_t* recentLength = tables.recentLength - 2 - bonus;  // by length
+        const uint32_t base = node.price + symbolPrice;
+        const uint32_t far = distance > 256 ? 1 : 0;
+        if (static_cast<int32_t>(symbolPrice) + tables.recentOverLong[far] <= static_cast<int32_t>(distancePrice)) {
+            // The long-copy symbol never sends any of these lengths for less.
+            for (uint32_t l = 2 + bonus; l <= length; ++l) Relax(nodes, i + l, base + recentLength[l], i, l, distance);
+        } else {
+            for (uint32_t l = 2 + bonus; l <= length; ++l) {
+                uint32_t price = symbolPrice + recentLength[l];
+                if (l >= 3 + longBonus && l <= 258 + longBonus) {
+                    uint32_t viaLong = tables.longLength[l - 3 - longBonus] + distancePrice;
+                    if (viaLong < price) price = viaLong;
+                }
+                Relax(nodes, i + l, node.price + price, i, l, distance);
             }
-            if (l == h.lastLength && distance == h.lastDistance && prices[kSymRepeatLast] < price)
-                price = prices[kSymRepeatLast];
-            Relax(nodes, i + l, node.price + price, i, l, distance);
+        }
+        // The repeat of the last copy (of any length), where it is cheaper
+        // still: the node holds the cheapest of the prices above, so this
+        // keeps the minimum.
+        if (distance == h.lastDistance && h.lastLength >= 2 && h.lastLength <= length) {
+            Relax(nodes, i + h.lastLength, node.price + prices[kSymRepeatLast], i, h.lastLength, distance);
         }
         if (length >= 2 + bonus) {
             uint32_t price = symbolPrice + tables.recentLength[length - 2 - bonus];
             RelaxWithRepeat(input, tables, nodes, i, pos, available, price, length, distance);
-        }
-        if (k == 0 && distance == h.lastDistance && h.lastLength >= 2 && h.lastLength <= length &&
-            h.lastLength < 2 + bonus) {
-            Relax(nodes, i + h.lastLength, node.price + prices[kSymRepeatLast], i, h.lastLength, distance);
         }
     }
 }
@@ -170,7 +199,7 @@ void RelaxFinderCopies(const Segment& segment, uint32_t i, Longest* longest) {
         if (m.length > longest->length) *longest = {m.length, m.distance};
         if (m.length == 2) {
             CodedSymbol symbol;
-            uint32_t price = ChooseCopySymbol(2, m.distance, node.copies, prices, &symbol);
+            uint32_t price = ChooseCopySymbol(2, m.distance, segment.histories[i], prices, &symbol);
             if (price < kImpossiblePrice) Relax(nodes, i + 2, node.price + price, i, 2, m.distance);
             covered = 2;
             continue;
@@ -198,7 +227,7 @@ void TakeLongCopy(const Segment& segment, uint32_t i, const Longest& longest) {
     uint32_t target = i + longest.length;
     for (uint32_t j = i + 1; j < target; ++j) nodes[j].price = kUnreached;
     CodedSymbol symbol;
-    uint32_t price = ChooseCopySymbol(longest.length, longest.distance, node.copies, prices, &symbol);
+    uint32_t price = ChooseCopySymbol(longest.length, longest.distance, segment.histories[i], prices, &symbol);
     if (price < kImpossiblePrice) {
         nodes[target].price = node.price + price;
         nodes[target].from = i;
@@ -235,15 +264,17 @@ void EmitPath(const Segment& segment, CopyHistory* copies, std::vector<Token>* t
 // One pass over positions begin..end of the stretch, segment by segment;
 // appends its tokens and advances copies.
 void ParseRange(const ParseInput& input, const StretchMatches& matches, const PriceTables& tables, uint32_t begin,
-                uint32_t end, CopyHistory* copies, std::vector<Token>* tokens, std::vector<Node>& nodes) {
+                uint32_t end, CopyHistory* copies, std::vector<Token>* tokens, std::vector<Node>& nodes,
+                std::vector<CopyHistory>& histories) {
     const uint32_t nice = input.tree->niceLength;
     std::vector<Token> reversed;
     for (uint32_t segmentStart = begin; segmentStart < end;) {
         uint32_t segmentEnd = end - segmentStart > kSegment ? segmentStart + kSegment : end;
-        Segment segment = {input, matches, tables, nodes.data(), segmentStart, segmentEnd - segmentStart};
+        Segment segment = {input,          matches, tables, nodes.data(), histories.data(), segmentStart,
+                           segmentEnd - segmentStart};
         for (uint32_t i = 0; i <= segment.size; ++i) nodes[i].price = kUnreached;
         nodes[0].price = 0;
-        nodes[0].copies = *copies;
+        histories[0] = *copies;
         for (uint32_t i = 0; i < segment.size; ++i) {
             Node& node = nodes[i];
             if (node.price == kUnreached) continue;
@@ -402,6 +433,7 @@ void FindStretchMatches(const ParseInput& input, StretchMatches* matches) {
 void ParseOptimal(const ParseInput& input, const StretchMatches& matches, uint32_t passes, CopyHistory* copies,
                   std::vector<Token>* tokens, std::vector<size_t>* blockStarts) {
     std::vector<Node> nodes(kSegment + 1);
+    std::vector<CopyHistory> histories(kSegment + 1);
     std::vector<PlannedBlock> blocks(1);
     blocks[0].begin = input.begin;
     blocks[0].end = input.end;
@@ -417,7 +449,7 @@ void ParseOptimal(const ParseInput& input, const StretchMatches& matches, uint32
         for (const PlannedBlock& block : blocks) {
             firstTokens.push_back(tokens->size() - firstToken);
             BuildPriceTables(block.prices, &tables);
-            ParseRange(input, matches, tables, block.begin, block.end, &history, tokens, nodes);
+            ParseRange(input, matches, tables, block.begin, block.end, &history, tokens, nodes, histories);
         }
         if (pass + 1 >= passes) {
             *copies = history;

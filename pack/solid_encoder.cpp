@@ -9,36 +9,37 @@
 
 namespace {
 
+enum Parser { kFastParse, kGreedyParse, kLazyParse, kOptimalParse };
+
 struct LevelSettings {
     uint32_t depth;       // candidates per match search
     uint32_t niceLength;  // a copy this long is taken at once
-    int parser;           // 0 greedy, 1 lazy, 2 optimal
+    Parser parser;
     uint32_t passes;      // optimal parser: passes over each stretch
     uint32_t blockTokens; // tokens weighed at a time for a new table block
     uint32_t stretch;     // input bytes parsed, then coded, at a time
-    uint32_t copyInsertLimit;  // greedy levels: positions of a copy put in the finder (0: all)
 };
 
 // The optimal levels code each stretch with one table block of its own when
 // that pays, so that the prices of their later passes are the real ones.
 const LevelSettings kLevels[6] = {
-    {0, 0, 0, 0, 0, 0, 0},
-    {4, 32, 0, 1, 16384, 1u << 17, 0},       // 1: fastest, greedy
-    {16, 32, 0, 1, 16384, 1u << 17, 0},      // 2: greedy, deeper search
-    {8, 32, 1, 1, 16384, 1u << 17, 0},       // 3: default, lazy
-    {16, 48, 2, 2, 1u << 20, 1u << 15, 0},   // 4: near-optimal
-    {256, 128, 2, 2, 1u << 20, 1u << 15, 0}, // 5: best
+    {0, 0, kFastParse, 0, 0, 0},
+    {1, 32, kFastParse, 1, 16384, 1u << 17},          // 1: fastest: one probe a position
+    {16, 32, kGreedyParse, 1, 16384, 1u << 17},       // 2: greedy, deeper search
+    {4, 64, kLazyParse, 1, 16384, 1u << 17},          // 3: default, lazy
+    {16, 48, kOptimalParse, 2, 1u << 20, 1u << 15},   // 4: near-optimal
+    {256, 128, kOptimalParse, 2, 1u << 20, 1u << 15}, // 5: best
 };
 
 // Only the level's own finder holds tables.
 void ResetFinders(SolidEncoder* encoder) {
     const LevelSettings& settings = kLevels[encoder->level];
-    if (settings.parser == 2) {
+    if (settings.parser == kOptimalParse) {
         TreeFinderInit(&encoder->tree, settings.depth, settings.niceLength);
         encoder->finder = MatchFinder();
     } else {
-        MatchFinderInit(&encoder->finder, settings.depth, settings.niceLength);
-        encoder->finder.copyInsertLimit = settings.copyInsertLimit;
+        MatchFinderInit(&encoder->finder, settings.depth, settings.niceLength,
+                        settings.parser == kFastParse ? kFastHashBits : kChainHashBits);
         encoder->tree = TreeFinder();
     }
 }
@@ -105,7 +106,7 @@ void EncodeEntry(SolidEncoder* encoder, const uint8_t* data, size_t size, std::v
     // The optimal levels find the next stretch's matches while this one is
     // parsed and coded: the finder reads only the history, so the result is
     // the same with or without the second thread.
-    const bool optimal = settings.parser == 2;
+    const bool optimal = settings.parser == kOptimalParse;
     StretchMatches matches;
     StretchMatches nextMatches;
     if (optimal && begin < end) FindStretchMatches(inputFor(begin, prices), &matches);
@@ -136,7 +137,11 @@ void EncodeEntry(SolidEncoder* encoder, const uint8_t* data, size_t size, std::v
         if (optimal) {
             ParseOptimal(input, matches, settings.passes, &copies, &tokens, &blockStarts);
         } else {
-            ParseGreedy(input, settings.parser == 1, &copies, &tokens);
+            if (settings.parser == kFastParse) {
+                ParseFast(input, &copies, &tokens);
+            } else {
+                ParseGreedy(input, settings.parser == kLazyParse, &copies, &tokens);
+            }
             blockStarts.push_back(0);
         }
         // Each planned block is weighed for a table of its own.
@@ -161,7 +166,7 @@ void EncodeEntry(SolidEncoder* encoder, const uint8_t* data, size_t size, std::v
 }
 
 void RollbackEntry(SolidEncoder* encoder, const EncoderCheckpoint& checkpoint) {
-    if (kLevels[encoder->level].parser == 2) {
+    if (kLevels[encoder->level].parser == kOptimalParse) {
         TreeFinderRollback(&encoder->tree, encoder->history.data(), static_cast<uint32_t>(checkpoint.historySize));
     } else {
         MatchFinderRollback(&encoder->finder, encoder->history.data(),

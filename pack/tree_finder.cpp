@@ -8,6 +8,7 @@
 namespace {
 
 const uint32_t kShortReach = 256;      // nor 2-byte copies farther than this
+const uint32_t kHeadLookAhead = 8;     // positions ahead whose tree root is fetched early
 const int32_t kNone = -1;
 
 inline uint32_t Hash3(const uint8_t* p) { return HashOf3(p, kTripleHashBits); }
@@ -112,6 +113,11 @@ void TreeInsertUpTo(TreeFinder* finder, const uint8_t* data, uint32_t end, uint3
 uint32_t TreeFindMatches(TreeFinder* finder, const uint8_t* data, uint32_t pos, uint32_t available,
                          uint32_t historySize, MatchCandidate* out, uint32_t maxOut) {
     TreeInsertUpTo(finder, data, pos, historySize);
+    // The root of a position a few steps on is fetched now: the tree heads
+    // are too many for the cache, and the positions come in order.
+    if (pos + kHeadLookAhead + 4 <= historySize) {
+        __builtin_prefetch(&finder->head[Hash4(data + pos + kHeadLookAhead)], 1);
+    }
     if (available < 2 || maxOut == 0 || pos < finder->inserted) return 0;
     const uint8_t* here = data + pos;
     uint32_t count = 0;

@@ -120,7 +120,7 @@ TEST(PackRoundTrip, CopiesReachTheWholeWindow) {
     std::memcpy(data.data() + kMaxCopyDistance, data.data(), 300);
     for (int level : kAllLevels) {
         MatchFinder finder;
-        MatchFinderInit(&finder, 64, 258);
+        MatchFinderInit(&finder, 64, 258, kChainHashBits);
         uint32_t prices[kTableLengthCount];
         for (uint32_t& p : prices) p = 8;
         const uint32_t size = static_cast<uint32_t>(data.size());
@@ -156,7 +156,7 @@ TEST(PackRoundTrip, RecordsUseRecentDistancesAndRepeats) {
     }
     for (int level : kAllLevels) {
         MatchFinder finder;
-        MatchFinderInit(&finder, 32, 64);
+        MatchFinderInit(&finder, 32, 64, kChainHashBits);
         TreeFinder tree;
         TreeFinderInit(&tree, 32, 64);
         uint32_t prices[kTableLengthCount];
