@@ -17,6 +17,15 @@ inline uint32_t HashOf4(const uint8_t* p, uint32_t hashBits) {
     return (v * 2654435761u) >> (32 - hashBits);
 }
 
+// A hash of the 5 bytes at p, in hashBits bits (the 5 bytes fill the top of
+// a 64-bit word, whose product's top bits depend on every one of them).
+inline uint32_t HashOf5(const uint8_t* p, uint32_t hashBits) {
+    uint32_t low;
+    std::memcpy(&low, p, 4);
+    uint64_t v = (static_cast<uint64_t>(low) << 24) | (static_cast<uint64_t>(p[4]) << 56);
+    return static_cast<uint32_t>((v * 0x9E3779B97F4A7C15ull) >> (64 - hashBits));
+}
+
 // The 2 bytes at p as one number (index of a 65,536-entry table).
 inline uint32_t PairAt(const uint8_t* p) { return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8); }
 

@@ -7,7 +7,6 @@
 
 namespace {
 
-const uint32_t kLookAhead = 3;
 
 inline uint32_t Hash3(const uint8_t* p) { return HashOf3(p, kTripleHashBits); }
 inline uint32_t Pair(const uint8_t* p) { return PairAt(p); }
@@ -17,8 +16,10 @@ inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit) 
 
 }  // namespace
 
-void MatchFinderInit(MatchFinder* finder, uint32_t maxDepth, uint32_t niceLength, uint32_t hashBits) {
+void MatchFinderInit(MatchFinder* finder, uint32_t maxDepth, uint32_t niceLength, uint32_t hashBits,
+                     uint32_t hashBytes) {
     finder->hashBits = hashBits;
+    finder->hashBytes = hashBytes;
     finder->head.assign(1u << hashBits, -1);
     finder->chain.assign(kChainRing, -1);
     finder->pairHead.assign(1u << 16, -1);
@@ -30,10 +31,12 @@ void MatchFinderInit(MatchFinder* finder, uint32_t maxDepth, uint32_t niceLength
 
 void MatchFinderInsertUpTo(MatchFinder* finder, const uint8_t* data, uint32_t end, uint32_t historySize) {
     // A position needs the three bytes after it for its hashes.
-    uint32_t limit = historySize >= kLookAhead ? historySize - kLookAhead : 0;
+    // A position needs the bytes after it that its hashes read.
+    const uint32_t lookAhead = finder->hashBytes - 1;
+    uint32_t limit = historySize >= lookAhead ? historySize - lookAhead : 0;
     if (end < limit) limit = end;
     for (uint32_t pos = finder->inserted; pos < limit; ++pos) {
-        uint32_t h = HashOf4(data + pos, finder->hashBits);
+        uint32_t h = FinderHash(finder, data + pos);
         finder->chain[pos & (kChainRing - 1)] = finder->head[h];
         finder->head[h] = static_cast<int32_t>(pos);
         finder->pairHead[Pair(data + pos)] = static_cast<int32_t>(pos);
@@ -42,8 +45,26 @@ void MatchFinderInsertUpTo(MatchFinder* finder, const uint8_t* data, uint32_t en
     if (limit > finder->inserted) finder->inserted = limit;
 }
 
+namespace {
+
+void Rebase(std::vector<int32_t>* positions, uint32_t shift) {
+    const int32_t s = static_cast<int32_t>(shift);
+    for (int32_t& p : *positions) p = p >= s ? p - s : -1;
+}
+
+}  // namespace
+
+void MatchFinderRebase(MatchFinder* finder, uint32_t shift) {
+    Rebase(&finder->head, shift);
+    Rebase(&finder->chain, shift);
+    Rebase(&finder->pairHead, shift);
+    Rebase(&finder->tripleHead, shift);
+    finder->inserted = finder->inserted >= shift ? finder->inserted - shift : 0;
+}
+
 void MatchFinderRollback(MatchFinder* finder, const uint8_t* data, uint32_t from) {
-    const uint32_t target = from >= kLookAhead ? from - kLookAhead : 0;
+    const uint32_t lookAhead = finder->hashBytes - 1;
+    const uint32_t target = from >= lookAhead ? from - lookAhead : 0;
     if (finder->inserted <= target) return;
     if (finder->inserted - target >= kChainRing - kMaxCopyDistance) {
         // Too much to take back exactly: rebuild from the window before it.
@@ -57,7 +78,7 @@ void MatchFinderRollback(MatchFinder* finder, const uint8_t* data, uint32_t from
         return;
     }
     for (uint32_t pos = finder->inserted; pos-- > target;) {
-        uint32_t h = HashOf4(data + pos, finder->hashBits);
+        uint32_t h = FinderHash(finder, data + pos);
         if (finder->head[h] == static_cast<int32_t>(pos)) finder->head[h] = finder->chain[pos & (kChainRing - 1)];
     }
     // The pair and triple tables keep only the newest position: forget the
@@ -103,8 +124,8 @@ uint32_t FindMatches(const MatchFinder* finder, const uint8_t* data, uint32_t po
             if (length >= finder->niceLength || length >= limit || count >= maxOut) return count;
         }
     }
-    if (available < 4) return count;
-    int32_t candidate = finder->head[HashOf4(here, finder->hashBits)];
+    if (available < finder->hashBytes) return count;
+    int32_t candidate = finder->head[FinderHash(finder, here)];
     uint32_t depth = finder->maxDepth;
     while (candidate >= 0 && depth-- > 0) {
         uint32_t distance = pos - static_cast<uint32_t>(candidate);

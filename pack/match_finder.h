@@ -20,6 +20,7 @@ struct MatchFinder {
     uint32_t maxDepth;              // candidates looked at per search
     uint32_t niceLength;            // a match this long ends the search
     uint32_t hashBits;              // size of head: 2^hashBits entries
+    uint32_t hashBytes;             // bytes hashed for head: 4, or 5 (fewer chance meetings)
 };
 
 enum : uint32_t {
@@ -31,10 +32,21 @@ enum : uint32_t {
     kChainRing = 1u << kChainRingBits,
 };
 
-void MatchFinderInit(MatchFinder* finder, uint32_t maxDepth, uint32_t niceLength, uint32_t hashBits);
+void MatchFinderInit(MatchFinder* finder, uint32_t maxDepth, uint32_t niceLength, uint32_t hashBits,
+                     uint32_t hashBytes);
+
+// The head slot of the position at p (finder->hashBytes bytes from p are read).
+inline uint32_t FinderHash(const MatchFinder* finder, const uint8_t* p) {
+    return finder->hashBytes == 5 ? HashOf5(p, finder->hashBits) : HashOf4(p, finder->hashBits);
+}
 // Inserts the positions below end whose hash bytes lie within the history's
 // historySize bytes (data is the whole history).
 void MatchFinderInsertUpTo(MatchFinder* finder, const uint8_t* data, uint32_t end, uint32_t historySize);
+// Moves every position the finder holds shift bytes down (those below shift
+// are forgotten), for a history whose first shift bytes are dropped. shift
+// must be a multiple of kChainRing, so that each position keeps its link.
+void MatchFinderRebase(MatchFinder* finder, uint32_t shift);
+
 // Takes out again every position whose hash looked at a byte from `from` on,
 // so that the history can be cut back to `from` bytes.
 void MatchFinderRollback(MatchFinder* finder, const uint8_t* data, uint32_t from);

@@ -6,7 +6,6 @@ namespace {
 enum : uint32_t {
     kMissShift = 7,  // every 128 misses in a row, the step over the data grows by one byte
     kCopyHeadInserts = 3,  // positions at a copy's start that enter the finder
-    kHashedBytes = 5,      // the newest position with these bytes in common is the one probe
 };
 
 inline uint32_t Load4(const uint8_t* p) {
@@ -27,16 +26,9 @@ inline bool CopyPays(const ParseInput& input, const CopyHistory& copies, uint32_
     return price < literals;
 }
 
-// A hash of the kHashedBytes bytes at p.
-inline uint32_t HashAt(const uint8_t* p, uint32_t hashBits) {
-    uint64_t v;
-    std::memcpy(&v, p, 8);
-    return static_cast<uint32_t>(((v << (64 - 8 * kHashedBytes)) * 0x9E3779B97F4A7C15ull) >> (64 - hashBits));
-}
-
 // Puts at into its hash chain; returns the position that was newest before it.
 inline int32_t Insert(MatchFinder* finder, const uint8_t* data, uint32_t at) {
-    uint32_t h = HashAt(data + at, finder->hashBits);
+    uint32_t h = FinderHash(finder, data + at);
     int32_t previous = finder->head[h];
     finder->chain[at & (kChainRing - 1)] = previous;
     finder->head[h] = static_cast<int32_t>(at);
@@ -48,8 +40,9 @@ inline int32_t Insert(MatchFinder* finder, const uint8_t* data, uint32_t at) {
 void ParseFast(const ParseInput& input, CopyHistory* copies, std::vector<Token>* tokens) {
     MatchFinder* finder = input.finder;
     const uint8_t* data = input.history;
-    // Positions whose eight bytes read for the hash are all known.
-    const uint32_t hashEnd = input.historySize >= 8 ? input.historySize - 7 : 0;
+    // Positions whose hashed bytes are all known.
+    const uint32_t lookAhead = finder->hashBytes - 1;
+    const uint32_t hashEnd = input.historySize > lookAhead ? input.historySize - lookAhead : 0;
     // Positions the finder has not seen yet (the last stretch of the entry
     // before stopped short of its end) go in first.
     MatchFinderInsertUpTo(finder, data, input.begin, input.historySize);

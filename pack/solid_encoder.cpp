@@ -31,6 +31,29 @@ const LevelSettings kLevels[6] = {
     {256, 128, kOptimalParse, 2, 1u << 20, 1u << 15}, // 5: best
 };
 
+// History is dropped in steps of this size, a multiple of both finders'
+// rings, so that every position the finders hold keeps its ring slot.
+const uint32_t kDropStep = 1u << 21;
+static_assert(kDropStep % static_cast<uint32_t>(kChainRing) == 0 && kDropStep % static_cast<uint32_t>(kTreeRing) == 0,
+              "both rings divide the drop step");
+// History beyond one window and this much is dropped before an entry.
+const uint32_t kDropSlack = kDropStep;
+
+// Drops the history no copy of the next entry can reach (more than a
+// window back), so that memory stays bounded however long the solid run
+// grows. Positions in the finders move down with it.
+void DropOldHistory(SolidEncoder* encoder) {
+    const size_t size = encoder->history.size();
+    if (size < kWindowSize + kDropSlack) return;
+    const uint32_t shift = static_cast<uint32_t>((size - kWindowSize) / kDropStep * kDropStep);
+    encoder->history.erase(encoder->history.begin(), encoder->history.begin() + shift);
+    if (kLevels[encoder->level].parser == kOptimalParse) {
+        TreeFinderRebase(&encoder->tree, shift);
+    } else {
+        MatchFinderRebase(&encoder->finder, shift);
+    }
+}
+
 // Only the level's own finder holds tables.
 void ResetFinders(SolidEncoder* encoder) {
     const LevelSettings& settings = kLevels[encoder->level];
@@ -39,7 +62,8 @@ void ResetFinders(SolidEncoder* encoder) {
         encoder->finder = MatchFinder();
     } else {
         MatchFinderInit(&encoder->finder, settings.depth, settings.niceLength,
-                        settings.parser == kFastParse ? kFastHashBits : kChainHashBits);
+                        settings.parser == kFastParse ? kFastHashBits : kChainHashBits,
+                        settings.parser == kFastParse ? 5 : 4);
         encoder->tree = TreeFinder();
     }
 }
@@ -70,6 +94,7 @@ void EncodeEntry(SolidEncoder* encoder, const uint8_t* data, size_t size, std::v
         encoder->history.clear();
         ResetFinders(encoder);
     }
+    DropOldHistory(encoder);
     checkpoint->historySize = encoder->history.size();
     checkpoint->copies = encoder->copies;
     checkpoint->tables = encoder->tables;

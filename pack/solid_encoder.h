@@ -21,8 +21,9 @@ typedef void (*PackProgress)(uint64_t bytesDone, void* userData);
 
 struct SolidEncoder {
     int level;
-    std::vector<uint8_t> history;  // every byte the decoder's window has received, in order
-                                   // (below 2 GB in all: the finder keeps 31-bit positions)
+    std::vector<uint8_t> history;  // the bytes the decoder's window has received, in order: the
+                                   // last ones, at least a window before the current entry
+                                   // (the older ones are dropped as the run grows)
     MatchFinder finder;            // the greedy and lazy levels' finder
     TreeFinder tree;               // the optimal levels' finder
     CopyHistory copies;

@@ -145,6 +145,14 @@ uint32_t TreeFindMatches(TreeFinder* finder, const uint8_t* data, uint32_t pos, 
     return count;
 }
 
+void TreeFinderRebase(TreeFinder* finder, uint32_t shift) {
+    const int32_t s = static_cast<int32_t>(shift);
+    for (std::vector<int32_t>* positions : {&finder->head, &finder->children, &finder->pairHead, &finder->tripleHead}) {
+        for (int32_t& p : *positions) p = p >= s ? p - s : kNone;
+    }
+    finder->inserted = finder->inserted >= shift ? finder->inserted - shift : 0;
+}
+
 void TreeFinderRollback(TreeFinder* finder, const uint8_t* data, uint32_t from) {
     if (finder->inserted <= (from >= 3 ? from - 3 : 0)) return;
     TreeFinderInit(finder, finder->maxDepth, finder->niceLength);

@@ -36,6 +36,11 @@ uint32_t TreeFindMatches(TreeFinder* finder, const uint8_t* data, uint32_t pos, 
 // Inserts the positions below end without searching them.
 void TreeInsertUpTo(TreeFinder* finder, const uint8_t* data, uint32_t end, uint32_t historySize);
 
+// Moves every position the trees hold shift bytes down (those below shift
+// are forgotten), for a history whose first shift bytes are dropped. shift
+// must be a multiple of kTreeRing, so that each node keeps its children.
+void TreeFinderRebase(TreeFinder* finder, uint32_t shift);
+
 // Forgets every position from `from` on: the trees are rebuilt from the
 // window before it (positions never leave a tree one by one).
 void TreeFinderRollback(TreeFinder* finder, const uint8_t* data, uint32_t from);

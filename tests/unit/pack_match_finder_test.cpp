@@ -28,7 +28,7 @@ std::vector<MatchCandidate> Find(MatchFinder* finder, const std::vector<uint8_t>
 TEST(PackMatchFinder, CandidatesAreRealSendableAndGrowing) {
     std::vector<uint8_t> data = Noise(200000, 1);
     MatchFinder finder;
-    MatchFinderInit(&finder, 64, 258, kChainHashBits);
+    MatchFinderInit(&finder, 64, 258, kChainHashBits, 4);
     for (uint32_t pos = 0; pos < data.size(); pos += 37) {
         std::vector<MatchCandidate> found = Find(&finder, data, pos, static_cast<uint32_t>(data.size()));
         uint32_t previous = 0;
@@ -60,8 +60,8 @@ TEST(PackMatchFinder, RollbackForgetsAnEntryCompletely) {
 
         MatchFinder withB;
         MatchFinder without;
-        MatchFinderInit(&withB, 32, 258, kChainHashBits);
-        MatchFinderInit(&without, 32, 258, kChainHashBits);
+        MatchFinderInit(&withB, 32, 258, kChainHashBits, 4);
+        MatchFinderInit(&without, 32, 258, kChainHashBits, 4);
         std::vector<uint8_t> history = a;
         history.insert(history.end(), b.begin(), b.end());
         MatchFinderInsertUpTo(&withB, history.data(), static_cast<uint32_t>(history.size()),
