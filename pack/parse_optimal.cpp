@@ -151,15 +151,17 @@ void RelaxRecentCopies(const Segment& segment, uint32_t i, Longest* longest) {
         uint32_t symbolPrice = prices[kSymRecentFirst + k];
         uint32_t longBonus = LongCopyBonus(distance);
         uint32_t distancePrice = DistancePrice(prices, distance);
-        const uint32_t* recentLength = tables.recentLength - 2 - bonus;  // by length
+        const uint32_t shortest = 2 + bonus;  // the length of recentLength[0] at this distance
         const uint32_t base = node.price + symbolPrice;
         const uint32_t far = distance > 256 ? 1 : 0;
         if (static_cast<int32_t>(symbolPrice) + tables.recentOverLong[far] <= static_cast<int32_t>(distancePrice)) {
             // The long-copy symbol never sends any of these lengths for less.
-            for (uint32_t l = 2 + bonus; l <= length; ++l) Relax(nodes, i + l, base + recentLength[l], i, l, distance);
+            for (uint32_t l = shortest; l <= length; ++l) {
+                Relax(nodes, i + l, base + tables.recentLength[l - shortest], i, l, distance);
+            }
         } else {
-            for (uint32_t l = 2 + bonus; l <= length; ++l) {
-                uint32_t price = symbolPrice + recentLength[l];
+            for (uint32_t l = shortest; l <= length; ++l) {
+                uint32_t price = symbolPrice + tables.recentLength[l - shortest];
                 if (l >= 3 + longBonus && l <= 258 + longBonus) {
                     uint32_t viaLong = tables.longLength[l - 3 - longBonus] + distancePrice;
                     if (viaLong < price) price = viaLong;

@@ -1,10 +1,10 @@
 #include "pack/solid_encoder.h"
 
 #include <cstring>
-#include <system_error>
 #include <thread>
 
 #include "pack/bit_output.h"
+#include "pack/match_pipeline.h"
 #include "pack/parse.h"
 
 namespace {
@@ -128,29 +128,22 @@ void EncodeEntry(SolidEncoder* encoder, const uint8_t* data, size_t size, std::v
         return ParseInput{encoder->history.data(), stretch,  stretchEnd,     0,          &encoder->finder,
                           stretchPrices,           &encoder->tables, &encoder->tree, historySize};
     };
-    // The optimal levels find the next stretch's matches while this one is
-    // parsed and coded: the finder reads only the history, so the result is
-    // the same with or without the second thread.
+    // The optimal levels find the matches of the stretches ahead while this
+    // one is parsed and coded: the finder reads only the history, so the
+    // result is the same with or without the second thread.
     const bool optimal = settings.parser == kOptimalParse;
     StretchMatches matches;
-    StretchMatches nextMatches;
-    if (optimal && begin < end) FindStretchMatches(inputFor(begin, prices), &matches);
+    MatchPipeline pipeline;
+    if (optimal) {
+        ParseInput whole = inputFor(begin, prices);
+        whole.end = end;
+        MatchPipelineStart(&pipeline, whole, settings.stretch, encoder->threads > 1);
+    }
     std::vector<size_t> blockStarts;
     for (uint32_t stretch = begin; stretch < end;) {
         ParseInput input = inputFor(stretch, prices);
         const uint32_t stretchEnd = input.end;
-        std::thread finder;
-        if (optimal && stretchEnd < end) {
-            ParseInput next = inputFor(stretchEnd, prices);
-            if (encoder->threads > 1) {
-                try {
-                    finder = std::thread(FindStretchMatches, next, &nextMatches);
-                } catch (const std::system_error&) {
-                    // No thread to be had: the same work on this one.
-                }
-            }
-            if (!finder.joinable()) FindStretchMatches(next, &nextMatches);
-        }
+        if (optimal) MatchPipelineNext(&pipeline, &matches);
         if (encoder->tables.haveTables) {
             PricesFromLengths(encoder->tables.lengths, optimal ? kUnusedSymbolGuess : kUnusedSymbolPrice, prices);
         } else {
@@ -179,9 +172,6 @@ void EncodeEntry(SolidEncoder* encoder, const uint8_t* data, size_t size, std::v
             for (size_t t = 0; t < count; ++t) blockData += first[t].length;
             firstBlock = false;
         }
-        if (finder.joinable()) finder.join();
-        matches.first.swap(nextMatches.first);
-        matches.candidates.swap(nextMatches.candidates);
         stretch = stretchEnd;
         if (encoder->progress) encoder->progress(stretch - begin, encoder->progressData);
     }

@@ -54,7 +54,7 @@ measure() {  # measure KEY LABEL OUTPUT COMMAND...: runs once; records bytes, wa
   size=$(stat -c %s "$output")
   read -r seconds user system kb <"$work/time"
   echo "$key $size $seconds $kb $user $system" >>"$results"
-  awk -v l="$label" -v b="$size" -v s="$seconds" -v c="$user" -v y="$system" -v k="$kb" -v n="$input" \
+  awk -v l="$label" -v b="$size" -v s="$seconds" -v c="$user" -v y="$system" -v k="$kb" -v n="${measure_input:-$input}" \
     'BEGIN { c += y; printf "%-36s %12d %8.4f %8.2f %8.2f %9.2f %8.0f\n", l, b, b / n, s, c, n / (c > 0 ? c : 0.01) / 1e6, k / 1024 }'
 }
 
@@ -69,6 +69,13 @@ for level in $(echo "$levels" | grep -o '[1-5]'); do
     cmp -s "$work/l$level.rar" "$work/l${level}all.rar" || echo "  level $level: output differs with $cores threads"
   fi
 done
+# Memory must not grow with the input: level 1 once more, over four copies
+# of the corpus in one solid run.
+mkdir "$work/product4"
+for copy in 1 2 3 4; do for f in $files; do cp "$work/product/$f" "$work/product4/$copy-$f"; done; done
+measure_input=$((4 * input)) measure M1x4 "solidsetup build --level 1, 4 copies" "$work/l1x4.rar" \
+  "$tool" build "$work/product4" -o "$work/l1x4.rar" --stub none --level 1 --threads 1 --quiet
+rm -rf "$work/product4" "$work/l1x4.rar"
 measure gzip "gzip -9" "$work/peer.out" bash -c "gzip -9 -c '$work/corpus.tar' >'$work/peer.out'"
 measure zstd "zstd -19 --zstd=wlog=20" "$work/peer.out" \
   bash -c "zstd -19 -c -q --single-thread --zstd=wlog=20 '$work/corpus.tar' >'$work/peer.out'"
@@ -101,4 +108,6 @@ awk -v cores="$cores" -v n="$input" '
     peak = 0
     for (k in kb) if (k ~ /^L/ && kb[k] > peak) peak = kb[k]
     line(peak <= 300 * 1024, sprintf("memory <= 300 MB at every level: %.0f MB at most", peak / 1024))
+    if ("M1x4" in kb && "L1" in kb)
+      line(kb["M1x4"] <= 300 * 1024 && kb["M1x4"] <= 1.1 * kb["L1"], sprintf("memory does not grow with the input: level 1 over 4 copies of the corpus %.0f MB, over one %.0f MB", kb["M1x4"] / 1024, kb["L1"] / 1024))
   }' "$results"
