@@ -24,6 +24,44 @@ void CountLeaves(const std::vector<std::vector<Coin>>& levels, uint32_t level, i
     CountLeaves(levels, level - 1, coin.right, lengths);
 }
 
+enum : uint32_t { kMaxQuickLeaves = 1028 };  // the largest alphabet of the format
+
+// Optimal lengths without a limit, by the two-queue method over the leaves
+// in order of weight (leaves before packages of the same weight, for
+// shallower trees). Returns the longest length.
+uint32_t UnlimitedLengths(const std::vector<Coin>& leaves, uint8_t* lengths) {
+    const uint32_t n = static_cast<uint32_t>(leaves.size());
+    uint64_t weight[2 * kMaxQuickLeaves];
+    uint32_t parent[2 * kMaxQuickLeaves];
+    uint32_t depth[2 * kMaxQuickLeaves];
+    for (uint32_t i = 0; i < n; ++i) weight[i] = leaves[i].weight;
+    uint32_t leaf = 0;
+    uint32_t package = n;
+    for (uint32_t next = n; next < 2 * n - 1; ++next) {
+        uint32_t picked[2];
+        for (uint32_t& p : picked) {
+            if (leaf < n && (package == next || weight[leaf] <= weight[package])) {
+                p = leaf++;
+            } else {
+                p = package++;
+            }
+        }
+        weight[next] = weight[picked[0]] + weight[picked[1]];
+        parent[picked[0]] = next;
+        parent[picked[1]] = next;
+    }
+    depth[2 * n - 2] = 0;
+    uint32_t longest = 0;
+    for (uint32_t node = 2 * n - 2; node-- > 0;) {
+        depth[node] = depth[parent[node]] + 1;
+        if (node < n) {
+            lengths[leaves[node].symbol] = static_cast<uint8_t>(depth[node] < 255 ? depth[node] : 255);
+            if (depth[node] > longest) longest = depth[node];
+        }
+    }
+    return longest;
+}
+
 }  // namespace
 
 void BuildLimitedLengths(const uint32_t* frequencies, uint32_t count, uint32_t maxBits, uint8_t* lengths) {
@@ -39,6 +77,9 @@ void BuildLimitedLengths(const uint32_t* frequencies, uint32_t count, uint32_t m
     }
     std::stable_sort(leaves.begin(), leaves.end(),
                      [](const Coin& a, const Coin& b) { return a.weight < b.weight; });
+    // Most counts need no limit: plain Huffman lengths are optimal then.
+    if (leaves.size() <= kMaxQuickLeaves && UnlimitedLengths(leaves, lengths) <= maxBits) return;
+    for (const Coin& leaf : leaves) lengths[leaf.symbol] = 0;
 
     std::vector<std::vector<Coin>> levels(maxBits);
     levels[0] = leaves;

@@ -10,6 +10,7 @@ namespace {
 enum : uint32_t {
     kSegment = 16384,       // positions solved as one shortest-path problem
     kMaxCandidates = 24,
+    kPlanningNiceLength = 32,  // a copy this long is taken whole in the passes that plan blocks
     kUnreached = 0xFFFFFFFFu,
 };
 
@@ -267,8 +268,7 @@ void EmitPath(const Segment& segment, CopyHistory* copies, std::vector<Token>* t
 // appends its tokens and advances copies.
 void ParseRange(const ParseInput& input, const StretchMatches& matches, const PriceTables& tables, uint32_t begin,
                 uint32_t end, CopyHistory* copies, std::vector<Token>* tokens, std::vector<Node>& nodes,
-                std::vector<CopyHistory>& histories) {
-    const uint32_t nice = input.tree->niceLength;
+                std::vector<CopyHistory>& histories, uint32_t nice) {
     std::vector<Token> reversed;
     for (uint32_t segmentStart = begin; segmentStart < end;) {
         uint32_t segmentEnd = end - segmentStart > kSegment ? segmentStart + kSegment : end;
@@ -451,7 +451,11 @@ void ParseOptimal(const ParseInput& input, const StretchMatches& matches, uint32
         for (const PlannedBlock& block : blocks) {
             firstTokens.push_back(tokens->size() - firstToken);
             BuildPriceTables(block.prices, &tables);
-            ParseRange(input, matches, tables, block.begin, block.end, &history, tokens, nodes, histories);
+            // A planning pass only counts symbols: it takes long copies whole
+            // sooner, where the final pass still weighs their every length.
+            uint32_t nice = input.tree->niceLength;
+            if (pass + 1 < passes && nice > kPlanningNiceLength) nice = kPlanningNiceLength;
+            ParseRange(input, matches, tables, block.begin, block.end, &history, tokens, nodes, histories, nice);
         }
         if (pass + 1 >= passes) {
             *copies = history;

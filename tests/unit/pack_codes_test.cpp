@@ -2,7 +2,10 @@
 // tables, length-limited canonical codes and table blocks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <queue>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -128,6 +131,56 @@ TEST(PackHuffman, LengthsAreLimitedCompleteAndCoverEverySymbolUsed) {
     uint8_t noneLength[3] = {9, 9, 9};
     BuildLimitedLengths(none, 3, kMaxCodeBits, noneLength);
     EXPECT_EQ(noneLength[0] + noneLength[1] + noneLength[2], 0);
+}
+
+// The least total of count times length over all prefix codes, by the
+// plain textbook merge of the two lightest trees (no limit).
+uint64_t HuffmanCost(const std::vector<uint32_t>& counts) {
+    std::priority_queue<uint64_t, std::vector<uint64_t>, std::greater<uint64_t>> trees;
+    for (uint32_t c : counts) {
+        if (c != 0) trees.push(c);
+    }
+    uint64_t cost = 0;
+    while (trees.size() > 1) {
+        uint64_t a = trees.top();
+        trees.pop();
+        uint64_t b = trees.top();
+        trees.pop();
+        cost += a + b;  // every symbol below the merge gets one bit longer
+        trees.push(a + b);
+    }
+    return cost;
+}
+
+TEST(PackHuffman, LengthsCostTheLeastThatTheLimitAllows) {
+    std::mt19937 rng(17);
+    for (int round = 0; round < 300; ++round) {
+        uint32_t n = 2 + rng() % (kLiteralAlphabet - 1);
+        std::vector<uint32_t> counts(n);
+        // Skewed counts: some rounds need more than the limit of 15 bits.
+        for (auto& c : counts) c = rng() % 4 == 0 ? 0 : 1 + (rng() % (1u << (rng() % (round % 2 ? 26 : 12))));
+        counts[0] = 1;
+        counts[1] = 1;
+        std::vector<uint8_t> lengths(n);
+        BuildLimitedLengths(counts.data(), n, kMaxCodeBits, lengths.data());
+        uint64_t cost = 0;
+        uint8_t longest = 0;
+        for (uint32_t i = 0; i < n; ++i) {
+            cost += static_cast<uint64_t>(counts[i]) * lengths[i];
+            longest = std::max(longest, lengths[i]);
+        }
+        ASSERT_LE(longest, kMaxCodeBits);
+        const uint64_t unlimited = HuffmanCost(counts);
+        ASSERT_GE(cost, unlimited);
+        // Where the limit does not bind, nothing may be lost to it; where it
+        // does, a little (package-merge's optimum lies close above).
+        std::vector<uint8_t> loose(n);
+        BuildLimitedLengths(counts.data(), n, 31, loose.data());
+        uint64_t looseCost = 0;
+        for (uint32_t i = 0; i < n; ++i) looseCost += static_cast<uint64_t>(counts[i]) * loose[i];
+        EXPECT_EQ(looseCost, unlimited) << "round " << round;
+        EXPECT_LE(cost, unlimited + unlimited / 50) << "round " << round;
+    }
 }
 
 // A context reading the given bytes, as a pass would set it up.
