@@ -113,10 +113,12 @@ void TreeInsertUpTo(TreeFinder* finder, const uint8_t* data, uint32_t end, uint3
 uint32_t TreeFindMatches(TreeFinder* finder, const uint8_t* data, uint32_t pos, uint32_t available,
                          uint32_t historySize, MatchCandidate* out, uint32_t maxOut) {
     TreeInsertUpTo(finder, data, pos, historySize);
-    // The root of a position a few steps on is fetched now: the tree heads
-    // are too many for the cache, and the positions come in order.
+    // The roots of a position a few steps on are fetched now: the heads are
+    // too many for the cache beside the trees, and the positions come in order.
     if (pos + kHeadLookAhead + 4 <= historySize) {
         __builtin_prefetch(&finder->head[Hash4(data + pos + kHeadLookAhead)], 1);
+        __builtin_prefetch(&finder->pairHead[Pair(data + pos + kHeadLookAhead)], 1);
+        __builtin_prefetch(&finder->tripleHead[Hash3(data + pos + kHeadLookAhead)], 1);
     }
     if (available < 2 || maxOut == 0 || pos < finder->inserted) return 0;
     const uint8_t* here = data + pos;
