@@ -40,16 +40,6 @@ LRESULT CALLBACK StatusLineProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return CallWindowProcA(gLockRelease.original, window, message, wParam, lParam);
 }
 
-// The system's text for an error code, as FormatMessage gives it.
-std::string SystemText(DWORD code) {
-    char* text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0x400,
-                   reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result = text != nullptr ? text : "";
-    if (text != nullptr) LocalFree(text);
-    return result;
-}
-
 class RunInstallTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -23,6 +23,16 @@
 
 namespace install_test {
 
+// The system's text for an error code, as FormatMessage gives it.
+inline std::string SystemText(DWORD code) {
+    char* text = nullptr;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0x400,
+                   reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string result = text != nullptr ? text : "";
+    if (text != nullptr) LocalFree(text);
+    return result;
+}
+
 inline INT_PTR CALLBACK InertDialogProc(HWND, UINT, WPARAM, LPARAM) {
     return FALSE;
 }

@@ -11,15 +11,6 @@ using namespace install_test;
 
 namespace {
 
-std::string SystemText(DWORD code) {
-    char* text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0x400,
-                   reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result = text != nullptr ? text : "";
-    if (text != nullptr) LocalFree(text);
-    return result;
-}
-
 const DWORD kCodeWithoutText = 0x2ABCDEF0;
 
 class MessagesTest : public ::testing::Test {
