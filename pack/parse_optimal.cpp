@@ -201,9 +201,12 @@ void RelaxFinderCopies(const Segment& segment, uint32_t i, Longest* longest) {
         if (m.length <= covered) continue;
         if (m.length > longest->length) *longest = {m.length, m.distance};
         if (m.length == 2) {
-            CodedSymbol symbol;
-            uint32_t price = ChooseCopySymbol(2, m.distance, segment.histories[i], prices, &symbol);
-            if (price < kImpossiblePrice) Relax(nodes, i + 2, node.price + price, i, 2, m.distance);
+            // Two bytes go as a short copy within 256 bytes (as a recent or
+            // repeated copy they were priced above); no long copy sends them.
+            if (m.distance <= kShortCopyReach) {
+                const uint32_t slot = ShortSlot(m.distance);
+                Relax(nodes, i + 2, node.price + prices[kSymShortFirst + slot] + kShortBits[slot], i, 2, m.distance);
+            }
             covered = 2;
             continue;
         }
@@ -420,6 +423,9 @@ void PlanBlocks(const ParseInput& input, const Token* tokens, size_t count, cons
 void FindStretchMatches(const ParseInput& input, StretchMatches* matches) {
     matches->first.clear();
     matches->candidates.clear();
+    // Room for a few candidates a position, so that the lists seldom move.
+    matches->first.reserve(input.end - input.begin + 1);
+    matches->candidates.reserve(4 * static_cast<size_t>(input.end - input.begin));
     MatchCandidate found[kMaxCandidates];
     for (uint32_t pos = input.begin; pos < input.end; ++pos) {
         matches->first.push_back(static_cast<uint32_t>(matches->candidates.size()));

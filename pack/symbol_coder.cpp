@@ -47,7 +47,7 @@ uint32_t ChooseCopySymbol(uint32_t length, uint32_t distance, const CopyHistory&
                           CodedSymbol* out) {
     CodedSymbol trial;
     uint32_t best = LongCopy(length, distance, prices, out);
-    if (length == 2 && distance <= 256) {
+    if (length == kShortCopyLength && distance <= kShortCopyReach) {
         uint32_t slot = ShortSlot(distance);
         trial.main = static_cast<uint16_t>(kSymShortFirst + slot);
         trial.mainExtraBits = kShortBits[slot];

@@ -30,6 +30,7 @@ enum : uint32_t {
     kMaxCopyDistance = kWindowSize,  // no copy reaches further back
     kMaxCopyLength = 260,         // no single decoding step produces more
     kShortCopyLength = 2,         // what every short copy (261..268) copies
+    kShortCopyReach = 256,        // the farthest a short copy reaches back
 };
 
 // Length and distance slots: a slot's value is its base plus the number read
