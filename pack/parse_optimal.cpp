@@ -35,6 +35,7 @@ struct PriceTables {
     // symbol no dearer than the distance's price minus this always wins.
     int32_t recentOverLong[2];
     const uint32_t* prices;
+    bool planning;  // a pass that only counts symbols for planning blocks
 };
 
 void BuildPriceTables(const uint32_t* prices, PriceTables* tables) {
@@ -77,7 +78,8 @@ inline void Relax(Node* nodes, uint32_t at, uint32_t price, uint32_t from, uint3
 // different copy history, would not offer.
 inline void RelaxWithRepeat(const ParseInput& input, const PriceTables& tables, Node* nodes, uint32_t i, uint32_t pos,
                             uint32_t available, uint32_t copyPrice, uint32_t length, uint32_t distance) {
-    if (length + 3 > available) return;
+    // A planning pass leaves these out: they shift few symbol counts.
+    if (tables.planning || length + 3 > available) return;
     const uint8_t* second = input.history + pos + length + 1;
     uint32_t limit = MaxRecentLength(distance);
     if (limit > available - length - 1) limit = available - length - 1;
@@ -457,6 +459,7 @@ void ParseOptimal(const ParseInput& input, const StretchMatches& matches, uint32
         for (const PlannedBlock& block : blocks) {
             firstTokens.push_back(tokens->size() - firstToken);
             BuildPriceTables(block.prices, &tables);
+            tables.planning = pass + 1 < passes;
             // A planning pass only counts symbols: it takes long copies whole
             // sooner, where the final pass still weighs their every length.
             uint32_t nice = input.tree->niceLength;
