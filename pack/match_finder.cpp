@@ -7,7 +7,6 @@
 
 namespace {
 
-
 inline uint32_t Hash3(const uint8_t* p) { return HashOf3(p, kTripleHashBits); }
 inline uint32_t Pair(const uint8_t* p) { return PairAt(p); }
 inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
@@ -30,7 +29,6 @@ void MatchFinderInit(MatchFinder* finder, uint32_t maxDepth, uint32_t niceLength
 }
 
 void MatchFinderInsertUpTo(MatchFinder* finder, const uint8_t* data, uint32_t end, uint32_t historySize) {
-    // A position needs the three bytes after it for its hashes.
     // A position needs the bytes after it that its hashes read.
     const uint32_t lookAhead = finder->hashBytes - 1;
     uint32_t limit = historySize >= lookAhead ? historySize - lookAhead : 0;
@@ -45,20 +43,16 @@ void MatchFinderInsertUpTo(MatchFinder* finder, const uint8_t* data, uint32_t en
     if (limit > finder->inserted) finder->inserted = limit;
 }
 
-namespace {
-
-void Rebase(std::vector<int32_t>* positions, uint32_t shift) {
+void RebasePositions(std::vector<int32_t>* positions, uint32_t shift) {
     const int32_t s = static_cast<int32_t>(shift);
     for (int32_t& p : *positions) p = p >= s ? p - s : -1;
 }
 
-}  // namespace
-
 void MatchFinderRebase(MatchFinder* finder, uint32_t shift) {
-    Rebase(&finder->head, shift);
-    Rebase(&finder->chain, shift);
-    Rebase(&finder->pairHead, shift);
-    Rebase(&finder->tripleHead, shift);
+    RebasePositions(&finder->head, shift);
+    RebasePositions(&finder->chain, shift);
+    RebasePositions(&finder->pairHead, shift);
+    RebasePositions(&finder->tripleHead, shift);
     finder->inserted = finder->inserted >= shift ? finder->inserted - shift : 0;
 }
 
@@ -68,10 +62,7 @@ void MatchFinderRollback(MatchFinder* finder, const uint8_t* data, uint32_t from
     if (finder->inserted <= target) return;
     if (finder->inserted - target >= kChainRing - kMaxCopyDistance) {
         // Too much to take back exactly: rebuild from the window before it.
-        finder->head.assign(1u << finder->hashBits, -1);
-        finder->chain.assign(kChainRing, -1);
-        finder->pairHead.assign(1u << 16, -1);
-        finder->tripleHead.assign(1u << kTripleHashBits, -1);
+        MatchFinderInit(finder, finder->maxDepth, finder->niceLength, finder->hashBits, finder->hashBytes);
         finder->inserted = target > kMaxCopyDistance ? target - kMaxCopyDistance : 0;
         MatchFinderInsertUpTo(finder, data, target, from);
         finder->inserted = target;

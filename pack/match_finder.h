@@ -42,6 +42,10 @@ inline uint32_t FinderHash(const MatchFinder* finder, const uint8_t* p) {
 // Inserts the positions below end whose hash bytes lie within the history's
 // historySize bytes (data is the whole history).
 void MatchFinderInsertUpTo(MatchFinder* finder, const uint8_t* data, uint32_t end, uint32_t historySize);
+// Moves every position in the table shift bytes down; those below shift
+// become -1 (none).
+void RebasePositions(std::vector<int32_t>* positions, uint32_t shift);
+
 // Moves every position the finder holds shift bytes down (those below shift
 // are forgotten), for a history whose first shift bytes are dropped. shift
 // must be a multiple of kChainRing, so that each position keeps its link.

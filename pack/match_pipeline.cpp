@@ -6,17 +6,10 @@ namespace {
 
 const size_t kStretchesAhead = 3;  // matches kept ready: enough to even out the stretches
 
-ParseInput StretchAt(const MatchPipeline& pipeline, uint32_t begin) {
-    ParseInput stretch = pipeline.input;
-    stretch.begin = begin;
-    stretch.end = pipeline.input.end - begin > pipeline.stretch ? begin + pipeline.stretch : pipeline.input.end;
-    return stretch;
-}
-
 void FindAhead(MatchPipeline* pipeline) {
     for (uint32_t begin = pipeline->input.begin; begin < pipeline->input.end; begin += pipeline->stretch) {
         StretchMatches found;
-        FindStretchMatches(StretchAt(*pipeline, begin), &found);
+        FindStretchMatches(StretchOf(pipeline->input, begin, pipeline->stretch), &found);
         std::unique_lock<std::mutex> hold(pipeline->lock);
         pipeline->changed.wait(hold, [&] { return pipeline->stop || pipeline->ready.size() < kStretchesAhead; });
         if (pipeline->stop) return;
@@ -55,7 +48,7 @@ void MatchPipelineStart(MatchPipeline* pipeline, const ParseInput& input, uint32
 
 void MatchPipelineNext(MatchPipeline* pipeline, StretchMatches* out) {
     if (!pipeline->worker.joinable()) {
-        FindStretchMatches(StretchAt(*pipeline, pipeline->nextBegin), out);
+        FindStretchMatches(StretchOf(pipeline->input, pipeline->nextBegin, pipeline->stretch), out);
         pipeline->nextBegin += pipeline->stretch;
         return;
     }

@@ -23,6 +23,15 @@ struct ParseInput {
     uint32_t historySize;    // bytes of history known (the finder may look past end)
 };
 
+// The stretch of the whole input that starts at begin: size bytes, or what
+// is left of the input when that is less.
+inline ParseInput StretchOf(const ParseInput& whole, uint32_t begin, uint32_t size) {
+    ParseInput stretch = whole;
+    stretch.begin = begin;
+    stretch.end = whole.end - begin > size ? begin + size : whole.end;
+    return stretch;
+}
+
 // Greedy parse (lazy: also tries a literal first when the next position
 // offers a better copy). Updates history with the copies it makes.
 void ParseGreedy(const ParseInput& input, bool lazy, CopyHistory* copies, std::vector<Token>* tokens);

@@ -146,31 +146,28 @@ void RelaxRecentCopies(const Segment& segment, uint32_t i, Longest* longest) {
         bool seen = false;
         for (uint32_t j = 0; j < k; ++j) seen |= RecentDistance(h, j) == distance;
         if (seen) continue;
-        uint32_t bonus = RecentCopyBonus(distance);
         uint32_t limit = MaxRecentLength(distance);
         if (limit > available) limit = available;
         uint32_t length = CommonLength(here, here - distance, limit);
         if (length > longest->length) *longest = {length, distance};
         uint32_t symbolPrice = prices[kSymRecentFirst + k];
-        uint32_t longBonus = LongCopyBonus(distance);
         uint32_t distancePrice = DistancePrice(prices, distance);
-        const uint32_t shortest = 2 + bonus;  // the length of recentLength[0] at this distance
-        const uint32_t base = node.price + symbolPrice;
-        const uint32_t far = distance > 256 ? 1 : 0;
-        if (static_cast<int32_t>(symbolPrice) + tables.recentOverLong[far] <= static_cast<int32_t>(distancePrice)) {
-            // The long-copy symbol never sends any of these lengths for less.
-            for (uint32_t l = shortest; l <= length; ++l) {
-                Relax(nodes, i + l, base + tables.recentLength[l - shortest], i, l, distance);
+        const uint32_t shortest = MinRecentLength(distance);  // the length of recentLength[0]
+        const uint32_t shortestLong = MinLongLength(distance);
+        const uint32_t longestLong = MaxLongLength(distance);
+        // Beyond 256 bytes back a recent copy has one bonus more than a long one.
+        const uint32_t far = RecentCopyBonus(distance) - LongCopyBonus(distance);
+        // Unless the long-copy symbol could send some of these lengths for
+        // less, the recent symbol's price is the whole story.
+        const bool longMayWin =
+            static_cast<int32_t>(symbolPrice) + tables.recentOverLong[far] > static_cast<int32_t>(distancePrice);
+        for (uint32_t l = shortest; l <= length; ++l) {
+            uint32_t price = symbolPrice + tables.recentLength[l - shortest];
+            if (longMayWin && l >= shortestLong && l <= longestLong) {
+                uint32_t viaLong = tables.longLength[l - shortestLong] + distancePrice;
+                if (viaLong < price) price = viaLong;
             }
-        } else {
-            for (uint32_t l = shortest; l <= length; ++l) {
-                uint32_t price = symbolPrice + tables.recentLength[l - shortest];
-                if (l >= 3 + longBonus && l <= 258 + longBonus) {
-                    uint32_t viaLong = tables.longLength[l - 3 - longBonus] + distancePrice;
-                    if (viaLong < price) price = viaLong;
-                }
-                Relax(nodes, i + l, node.price + price, i, l, distance);
-            }
+            Relax(nodes, i + l, node.price + price, i, l, distance);
         }
         // The repeat of the last copy (of any length), where it is cheaper
         // still: the node holds the cheapest of the prices above, so this
@@ -178,8 +175,8 @@ void RelaxRecentCopies(const Segment& segment, uint32_t i, Longest* longest) {
         if (distance == h.lastDistance && h.lastLength >= 2 && h.lastLength <= length) {
             Relax(nodes, i + h.lastLength, node.price + prices[kSymRepeatLast], i, h.lastLength, distance);
         }
-        if (length >= 2 + bonus) {
-            uint32_t price = symbolPrice + tables.recentLength[length - 2 - bonus];
+        if (length >= shortest) {
+            uint32_t price = symbolPrice + tables.recentLength[length - shortest];
             RelaxWithRepeat(input, tables, nodes, i, pos, available, price, length, distance);
         }
     }
@@ -463,7 +460,7 @@ void ParseOptimal(const ParseInput& input, const StretchMatches& matches, uint32
             // A planning pass only counts symbols: it takes long copies whole
             // sooner, where the final pass still weighs their every length.
             uint32_t nice = input.tree->niceLength;
-            if (pass + 1 < passes && nice > kPlanningNiceLength) nice = kPlanningNiceLength;
+            if (tables.planning && nice > kPlanningNiceLength) nice = kPlanningNiceLength;
             ParseRange(input, matches, tables, block.begin, block.end, &history, tokens, nodes, histories, nice);
         }
         if (pass + 1 >= passes) {

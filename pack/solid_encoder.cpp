@@ -123,25 +123,19 @@ void EncodeEntry(SolidEncoder* encoder, const uint8_t* data, size_t size, std::v
         CodeTokens(&output, nullptr, 0, nullptr, &encoder->copies, &encoder->tables, true, coderOptions);
     }
     const uint32_t historySize = static_cast<uint32_t>(encoder->history.size());
-    auto inputFor = [&](uint32_t stretch, const uint32_t* stretchPrices) {
-        uint32_t stretchEnd = end - stretch > settings.stretch ? stretch + settings.stretch : end;
-        return ParseInput{encoder->history.data(), stretch,  stretchEnd,     0,          &encoder->finder,
-                          stretchPrices,           &encoder->tables, &encoder->tree, historySize};
-    };
+    // The whole entry; it is parsed and coded a stretch at a time.
+    const ParseInput whole = {encoder->history.data(), begin,  end,           0,          &encoder->finder,
+                              prices,                  &encoder->tables, &encoder->tree, historySize};
     // The optimal levels find the matches of the stretches ahead while this
     // one is parsed and coded: the finder reads only the history, so the
     // result is the same with or without the second thread.
     const bool optimal = settings.parser == kOptimalParse;
     StretchMatches matches;
     MatchPipeline pipeline;
-    if (optimal) {
-        ParseInput whole = inputFor(begin, prices);
-        whole.end = end;
-        MatchPipelineStart(&pipeline, whole, settings.stretch, encoder->threads > 1);
-    }
+    if (optimal) MatchPipelineStart(&pipeline, whole, settings.stretch, encoder->threads > 1);
     std::vector<size_t> blockStarts;
     for (uint32_t stretch = begin; stretch < end;) {
-        ParseInput input = inputFor(stretch, prices);
+        const ParseInput input = StretchOf(whole, stretch, settings.stretch);
         const uint32_t stretchEnd = input.end;
         if (optimal) MatchPipelineNext(&pipeline, &matches);
         if (encoder->tables.haveTables) {

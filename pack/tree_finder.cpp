@@ -148,9 +148,8 @@ uint32_t TreeFindMatches(TreeFinder* finder, const uint8_t* data, uint32_t pos, 
 }
 
 void TreeFinderRebase(TreeFinder* finder, uint32_t shift) {
-    const int32_t s = static_cast<int32_t>(shift);
     for (std::vector<int32_t>* positions : {&finder->head, &finder->children, &finder->pairHead, &finder->tripleHead}) {
-        for (int32_t& p : *positions) p = p >= s ? p - s : kNone;
+        RebasePositions(positions, shift);
     }
     finder->inserted = finder->inserted >= shift ? finder->inserted - shift : 0;
 }
