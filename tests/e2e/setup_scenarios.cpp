@@ -443,21 +443,28 @@ void DamagedPayload(const Paths& paths) {
     CheckNothingInstalled(kDefaultDestination);
 }
 
-void RunningCopyClosed(const Paths& paths) {
-    std::string program = paths.product + "\\TGDEMO.EXE";
+// Starts a program (with the arguments after its quoted name) whose window
+// has the demo product's class, and waits up to 20 s for that window.
+PROCESS_INFORMATION StartProductWindow(const std::string& program, const std::string& arguments,
+                                       const std::string& what) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION demo = {};
-    std::string commandLine = "\"" + program + "\"";
+    PROCESS_INFORMATION process = {};
+    std::string commandLine = "\"" + program + "\"" + arguments;
     Check(CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                         &demo) != 0,
-          "the demo program started");
+                         &process) != 0,
+          what + " started");
     HWND window = nullptr;
     for (int waited = 0; waited < 20000 && window == nullptr; waited += 100) {
         window = FindWindowA("TallgroveDemoWindow", nullptr);
         if (window == nullptr) Sleep(100);
     }
     Check(window != nullptr, "its window is open");
+    return process;
+}
+
+void RunningCopyClosed(const Paths& paths) {
+    PROCESS_INFORMATION demo = StartProductWindow(paths.product + "\\TGDEMO.EXE", "", "the demo program");
     Running run = StartSetup(paths.setup);
     Check(run.dialog != nullptr, "setup dialog appears");
     Check(WaitForSingleObject(demo.hProcess, 20000) == WAIT_OBJECT_0, "the running demo program was closed by the setup");
@@ -801,20 +808,8 @@ std::string NextToDriver(const char* name) {
 // A running product whose window ignores WM_DESTROY for three seconds: the
 // setup keeps asking without keeping a processor busy, and installs.
 void StubbornProduct(const Paths& paths) {
-    std::string program = NextToDriver("stubborn_window.exe");
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION stubborn = {};
-    std::string commandLine = "\"" + program + "\" TallgroveDemoWindow 3";
-    Check(CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                         &stubborn) != 0,
-          "the stubborn program started");
-    HWND window = nullptr;
-    for (int waited = 0; waited < 20000 && window == nullptr; waited += 100) {
-        window = FindWindowA("TallgroveDemoWindow", nullptr);
-        if (window == nullptr) Sleep(100);
-    }
-    Check(window != nullptr, "its window is open");
+    PROCESS_INFORMATION stubborn =
+        StartProductWindow(NextToDriver("stubborn_window.exe"), " TallgroveDemoWindow 3", "the stubborn program");
     Running run = StartSetup(paths.setup);
     Check(run.dialog != nullptr, "setup dialog appears");
     if (run.dialog == nullptr) return;
