@@ -23,31 +23,27 @@ endif()
 
 install(TARGETS solidsetup RUNTIME DESTINATION ${SOLIDSETUP_INSTALL_BIN})
 
-# The shipped stub is the i686 Setup.exe. A Windows build installs the one it
-# made; a Linux build takes it from the win32 build (a Linux compiler cannot
-# make it), by default the win32 preset's build folder.
+# The shipped stub is the i686 Setup.exe, and beside it the uninstaller that
+# `build` adds to products without one of their own. A Windows build
+# installs the ones it made; a Linux build takes them from the win32 build
+# (a Linux compiler cannot make them), by default the win32 preset's build
+# folder.
 if(WIN32)
-  if(TARGET Setup)
-    # As a plain file: install-time stripping would rewrite the program, and
-    # the installed stub must be the very file the build tree uses.
-    install(PROGRAMS $<TARGET_FILE:Setup> DESTINATION ${SOLIDSETUP_INSTALL_DATA})
-  endif()
+  # As plain files: install-time stripping would rewrite the programs, and
+  # the installed ones must be the very files the build tree uses.
+  foreach(program Setup Uninstaller)
+    if(TARGET ${program})
+      install(PROGRAMS $<TARGET_FILE:${program}> DESTINATION ${SOLIDSETUP_INSTALL_DATA})
+    endif()
+  endforeach()
 else()
   set(SOLIDSETUP_STUB "${CMAKE_SOURCE_DIR}/build/win32/Setup.exe" CACHE FILEPATH
       "The i686 Setup.exe installed as the default stub (made by the win32 preset)")
-  solidsetup_install_windows_program("${SOLIDSETUP_STUB}" 4c01 "the win32 preset (scripts/build.sh win32)")
-endif()
-
-# The uninstaller that `build` adds to products without one of their own goes
-# next to the stub, installed the same way.
-if(WIN32)
-  if(TARGET Uninstaller)
-    install(PROGRAMS $<TARGET_FILE:Uninstaller> DESTINATION ${SOLIDSETUP_INSTALL_DATA})
-  endif()
-else()
   set(SOLIDSETUP_UNINSTALLER "${CMAKE_SOURCE_DIR}/build/win32/Uninstaller.exe" CACHE FILEPATH
       "The i686 Uninstaller.exe installed beside the stub (made by the win32 preset)")
-  solidsetup_install_windows_program("${SOLIDSETUP_UNINSTALLER}" 4c01 "the win32 preset (scripts/build.sh win32)")
+  foreach(program "${SOLIDSETUP_STUB}" "${SOLIDSETUP_UNINSTALLER}")
+    solidsetup_install_windows_program("${program}" 4c01 "the win32 preset (scripts/build.sh win32)")
+  endforeach()
 endif()
 
 # Texts. README.md keeps its name; "copyright" is the project's licence and
