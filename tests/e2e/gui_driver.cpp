@@ -143,6 +143,35 @@ std::string IdentifyIcon(HWND iconControl) {
     return best;
 }
 
+// Whether the centre of the control shows the control itself rather than a
+// window laid over it.
+bool IsUncovered(HWND control) {
+    RECT r;
+    GetWindowRect(control, &r);
+    POINT centre = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    HWND seen = WindowFromPoint(centre);
+    return seen == control || seen == GetParent(control);
+}
+
+// The icon a message box shows. The screen is shared with the scenarios that
+// run beside this one, and a loaded machine paints late: while a window of
+// theirs covers the box or the icon is not painted yet, the box is raised
+// and repainted and the icon read again, for up to ten seconds.
+std::string ReadIcon(HWND box, HWND iconControl) {
+    if (iconControl == nullptr) return "none";
+    std::string icon = "unknown";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (IsUncovered(iconControl)) {
+            icon = IdentifyIcon(iconControl);
+            if (icon != "unknown") return icon;
+        }
+        SetWindowPos(box, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        Sleep(100);
+    }
+    return icon;
+}
+
 struct MenuSearch {
     DWORD processId;
     HWND found;
@@ -200,14 +229,7 @@ MessageBoxSeen WaitForMessageBox(DWORD processId, DWORD timeoutMs) {
             box.text = text.found ? WindowText(text.found) : "";
             ChildSearch icon = {true, nullptr};
             EnumChildWindows(window, FindStatic, reinterpret_cast<LPARAM>(&icon));
-            // The screen is shared with the scenarios that run beside this
-            // one: a window of theirs may cover the box for a moment.
-            box.icon = IdentifyIcon(icon.found);
-            for (int retry = 0; retry < 20 && box.icon == "unknown"; ++retry) {
-                SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-                Sleep(100);
-                box.icon = IdentifyIcon(icon.found);
-            }
+            box.icon = ReadIcon(window, icon.found);
             return box;
         }
         Sleep(kPoll);
