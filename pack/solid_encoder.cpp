@@ -114,7 +114,7 @@ void EncodeEntry(SolidEncoder* encoder, const uint8_t* data, size_t size, std::v
     packed->clear();
     BitOutput output;
     BitOutputInit(&output, packed);
-    BlockCoderOptions coderOptions = {settings.blockTokens};
+    BlockCoderOptions coderOptions = {settings.blockTokens, settings.parser == kOptimalParse};
     std::vector<Token> tokens;
     uint32_t prices[kTableLengthCount];
     bool firstBlock = !solid;

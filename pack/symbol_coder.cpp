@@ -149,6 +149,46 @@ void BuildTablesFromCounts(const uint32_t* counts, uint8_t* lengths) {
 
 namespace {
 
+enum : uint32_t {
+    kMostDrawnShift = 5,  // the weakest pull towards the previous lengths tried: 1/32
+};
+
+// Bits of a table block with these lengths and of the counted symbols under them.
+uint64_t CodedBits(const uint32_t* counts, const uint8_t* lengths, const uint8_t* previousLengths) {
+    uint64_t bits = TableBlockBits(lengths, previousLengths);
+    for (uint32_t s = 0; s < kTableLengthCount; ++s) bits += static_cast<uint64_t>(counts[s]) * lengths[s];
+    return bits;
+}
+
+// Code lengths for the counts that cost the least together with their table
+// block: the lengths built from the counts alone, or from counts drawn a
+// little towards the previous block's lengths, whose changes cost fewer bits
+// to send.
+void BuildTablesForCost(const uint32_t* counts, const uint8_t* previousLengths, bool drawn, uint8_t* lengths) {
+    BuildTablesFromCounts(counts, lengths);
+    if (!drawn) return;
+    uint64_t bestBits = CodedBits(counts, lengths, previousLengths);
+    uint64_t total = 0;
+    for (uint32_t s = 0; s < kTableLengthCount; ++s) total += counts[s];
+    if (total == 0 || total > (1u << 24)) return;
+    uint32_t pulled[kTableLengthCount];
+    uint8_t trial[kTableLengthCount];
+    const uint32_t kScale = 256;
+    for (uint32_t shift = 0; shift <= kMostDrawnShift; ++shift) {
+        // The previous length as a share of the symbols, 1/2^shift of their weight.
+        for (uint32_t s = 0; s < kTableLengthCount; ++s) {
+            uint64_t weight = previousLengths[s] == 0 ? 0 : (total * kScale >> previousLengths[s]) >> shift;
+            pulled[s] = counts[s] * kScale + static_cast<uint32_t>(weight);
+        }
+        BuildTablesFromCounts(pulled, trial);
+        uint64_t bits = CodedBits(counts, trial, previousLengths);
+        if (bits < bestBits) {
+            bestBits = bits;
+            std::memcpy(lengths, trial, kTableLengthCount);
+        }
+    }
+}
+
 void PutSymbol(BitOutput* writer, const TableState& tables, const CodedSymbol& s) {
     PutBits(writer, tables.codes[s.main], tables.lengths[s.main]);
     PutBits(writer, s.mainExtra, s.mainExtraBits);
@@ -197,13 +237,13 @@ void CodeTokens(BitOutput* writer, const Token* tokens, size_t count, const uint
 
         bool send = mustSend || !CodeCovers(counts, tables->lengths);
         if (!send && n > 0) {
-            BuildTablesFromCounts(counts, fresh);
+            BuildTablesForCost(counts, tables->previousLengths, options.drawTables, fresh);
             uint64_t keepBits = SymbolBits(symbols.data(), n, tables->lengths);
             uint64_t newBits = tables->lengths[kSymNewTables] + TableBlockBits(fresh, tables->previousLengths) +
                                SymbolBits(symbols.data(), n, fresh);
             send = newBits < keepBits;
         } else if (send) {
-            BuildTablesFromCounts(counts, fresh);
+            BuildTablesForCost(counts, tables->previousLengths, options.drawTables, fresh);
         }
         if (send) {
             SendTables(writer, tables, fresh, announce);

@@ -62,6 +62,10 @@ void BuildTablesFromCounts(const uint32_t* counts, uint8_t* lengths);
 
 struct BlockCoderOptions {
     uint32_t blockTokens;  // tokens weighed at a time for a new table block
+    // Also weigh codes drawn towards the previous block's lengths, which are
+    // cheaper to send (a few more builds a block, worth it where the parse
+    // is the slow part).
+    bool drawTables;
 };
 
 // Codes tokens (whose bytes start at data) into the writer, continuing the
