@@ -4,6 +4,7 @@
 
 #include "pack/match_bytes.h"
 #include "pack/pack_format.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -19,10 +20,10 @@ void MatchFinderInit(MatchFinder* finder, uint32_t maxDepth, uint32_t niceLength
                      uint32_t hashBytes) {
     finder->hashBits = hashBits;
     finder->hashBytes = hashBytes;
-    finder->head.assign(1u << hashBits, -1);
-    finder->chain.assign(kChainRing, -1);
-    finder->pairHead.assign(1u << 16, -1);
-    finder->tripleHead.assign(1u << kTripleHashBits, -1);
+    ResetPositions(&finder->head, size_t(1) << hashBits);
+    ResetPositions(&finder->chain, kChainRing);
+    ResetPositions(&finder->pairHead, size_t(1) << 16);
+    ResetPositions(&finder->tripleHead, size_t(1) << kTripleHashBits);
     finder->inserted = 0;
     finder->maxDepth = maxDepth;
     finder->niceLength = niceLength;
@@ -41,6 +42,17 @@ void MatchFinderInsertUpTo(MatchFinder* finder, const uint8_t* data, uint32_t en
         finder->tripleHead[Hash3(data + pos)] = static_cast<int32_t>(pos);
     }
     if (limit > finder->inserted) finder->inserted = limit;
+}
+
+void ResetPositions(std::vector<int32_t>* positions, size_t size) {
+    if (positions->capacity() < size) {
+        // Reserved memory is not touched yet: advised now, it is filled
+        // with large pages from the start.
+        std::vector<int32_t>().swap(*positions);
+        positions->reserve(size);
+        AdviseLargePages(positions->data(), size * sizeof(int32_t));
+    }
+    positions->assign(size, -1);
 }
 
 void RebasePositions(std::vector<int32_t>* positions, uint32_t shift) {

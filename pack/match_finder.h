@@ -42,6 +42,9 @@ inline uint32_t FinderHash(const MatchFinder* finder, const uint8_t* p) {
 // Inserts the positions below end whose hash bytes lie within the history's
 // historySize bytes (data is the whole history).
 void MatchFinderInsertUpTo(MatchFinder* finder, const uint8_t* data, uint32_t end, uint32_t historySize);
+// Makes the table size entries of -1 (none). A table allocated afresh is
+// first offered large pages, which the finders' scattered lookups favour.
+void ResetPositions(std::vector<int32_t>* positions, size_t size);
 // Moves every position in the table shift bytes down; those below shift
 // become -1 (none).
 void RebasePositions(std::vector<int32_t>* positions, uint32_t shift);

@@ -93,10 +93,10 @@ inline void InsertOne(TreeFinder* finder, const uint8_t* data, uint32_t pos, uin
 }  // namespace
 
 void TreeFinderInit(TreeFinder* finder, uint32_t maxDepth, uint32_t niceLength) {
-    finder->head.assign(1u << kTreeHashBits, kNone);
-    finder->children.assign(2u * kTreeRing, kNone);
-    finder->pairHead.assign(1u << 16, kNone);
-    finder->tripleHead.assign(1u << kTripleHashBits, kNone);
+    ResetPositions(&finder->head, size_t(1) << kTreeHashBits);
+    ResetPositions(&finder->children, size_t(2) * kTreeRing);
+    ResetPositions(&finder->pairHead, size_t(1) << 16);
+    ResetPositions(&finder->tripleHead, size_t(1) << kTripleHashBits);
     finder->inserted = 0;
     finder->maxDepth = maxDepth;
     finder->niceLength = niceLength < 4 ? 4 : niceLength;

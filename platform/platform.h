@@ -2,6 +2,7 @@
 // platform_win32.cpp calls the real API; platform_posix.cpp behaves like
 // Windows with the ANSI code page 1252 (or 932, switched on by tests).
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -39,6 +40,13 @@ int CompareNoCase(const char* a, const char* b);
 // The source ends at its terminator or after sourceLength units (-1: terminator).
 void ConvertWideToAnsi(const uint16_t* source, int sourceLength, char* dest, int capacity);
 void ConvertAnsiToWide(const char* source, int sourceLength, uint16_t* dest, int capacity);
+
+// Asks that memory about to be filled and then read at random (a finder's
+// tables) be backed by large pages where the system offers them, so that
+// fewer lookups miss the address translation cache. Only whole large pages
+// inside the range are affected; contents never change; where the system has
+// no such pages, or declines, nothing happens.
+void AdviseLargePages(void* data, size_t bytes);
 
 #ifndef _WIN32
 // Tests only: 1252 (the default) or 932 (Shift-JIS lead bytes 0x81-0x9F, 0xE0-0xFC).

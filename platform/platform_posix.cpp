@@ -3,6 +3,7 @@
 // conversions then go through the C library's CP932 converter).
 #include <fcntl.h>
 #include <iconv.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -228,4 +229,18 @@ void ConvertAnsiToWide(const char* source, int sourceLength, uint16_t* dest, int
         dest[out++] = AnsiToUnit(static_cast<unsigned char>(source[i]));
     }
     dest[out] = 0;
+}
+
+void AdviseLargePages(void* data, size_t bytes) {
+#ifdef MADV_HUGEPAGE
+    // Transparent huge pages are often given only where asked for.
+    const uintptr_t kLargePage = uintptr_t(1) << 21;
+    uintptr_t begin = reinterpret_cast<uintptr_t>(data);
+    uintptr_t end = begin + bytes;
+    uintptr_t first = (begin + kLargePage - 1) & ~(kLargePage - 1);
+    if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+#else
+    (void)data;
+    (void)bytes;
+#endif
 }

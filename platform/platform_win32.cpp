@@ -147,3 +147,8 @@ void ConvertAnsiToWide(const char* source, int sourceLength, uint16_t* dest, int
     if (n > capacity - 1) n = capacity - 1;
     dest[n] = 0;
 }
+
+void AdviseLargePages(void*, size_t) {
+    // Large pages on Windows need the lock-pages privilege, which a
+    // publisher's account seldom has: the normal pages stay.
+}

@@ -86,3 +86,18 @@ TEST(PackMatchFinder, RollbackForgetsAnEntryCompletely) {
 }
 
 }  // namespace
+
+// Fresh tables (large enough to be offered large pages, and small), and a
+// table reused after use, all hold nothing but "none" at the asked size.
+TEST(PackMatchFinder, ResetTablesHoldOnlyNone) {
+    for (size_t size : {size_t(1) << 22, size_t(1000), size_t(0)}) {
+        std::vector<int32_t> table;
+        ResetPositions(&table, size);
+        ASSERT_EQ(table.size(), size);
+        for (int32_t p : table) ASSERT_EQ(p, -1);
+        for (size_t i = 0; i < table.size(); i += 4099) table[i] = static_cast<int32_t>(i);
+        ResetPositions(&table, size / 2);
+        ASSERT_EQ(table.size(), size / 2);
+        for (int32_t p : table) ASSERT_EQ(p, -1);
+    }
+}
