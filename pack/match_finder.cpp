@@ -106,9 +106,10 @@ uint32_t FindMatches(const MatchFinder* finder, const uint8_t* data, uint32_t po
     const uint8_t* here = data + pos;
     uint32_t best = 1;
 
-    // 2-byte copies reach back 256 bytes.
+    // 2-byte copies go only as short copies.
     int32_t pairPos = finder->pairHead[Pair(here)];
-    if (pairPos >= 0 && static_cast<uint32_t>(pairPos) < pos && pos - static_cast<uint32_t>(pairPos) <= 256) {
+    if (pairPos >= 0 && static_cast<uint32_t>(pairPos) < pos &&
+        pos - static_cast<uint32_t>(pairPos) <= kShortCopyReach) {
         out[count++] = {2, pos - static_cast<uint32_t>(pairPos)};
         best = 2;
     }

@@ -7,7 +7,6 @@
 
 namespace {
 
-const uint32_t kShortReach = 256;      // nor 2-byte copies farther than this
 const uint32_t kHeadLookAhead = 8;     // positions ahead whose tree root is fetched early
 const int32_t kNone = -1;
 
@@ -125,7 +124,7 @@ uint32_t TreeFindMatches(TreeFinder* finder, const uint8_t* data, uint32_t pos, 
     uint32_t count = 0;
     uint32_t best = 1;
     int32_t pairPos = finder->pairHead[Pair(here)];
-    if (pairPos >= 0 && pos - static_cast<uint32_t>(pairPos) <= kShortReach) {
+    if (pairPos >= 0 && pos - static_cast<uint32_t>(pairPos) <= kShortCopyReach) {
         out[count++] = {2, pos - static_cast<uint32_t>(pairPos)};
         best = 2;
     }
