@@ -322,9 +322,7 @@ uint64_t OwnCodeBits(const TokenSymbols& symbols, size_t first, size_t last, con
         if (symbols.second[t] != kNoSecond) counts[symbols.second[t]] += 1;
     }
     BuildTablesFromCounts(counts, lengths);
-    uint64_t bits = lengths[kSymNewTables] + TableBlockBits(lengths, previousLengths);
-    for (uint32_t s = 0; s < kTableLengthCount; ++s) bits += static_cast<uint64_t>(counts[s]) * lengths[s];
-    return bits;
+    return lengths[kSymNewTables] + TableAndSymbolBits(counts, lengths, previousLengths);
 }
 
 // Halves tokens first..last while two codes of their own cost less than one;

@@ -147,18 +147,17 @@ void BuildTablesFromCounts(const uint32_t* counts, uint8_t* lengths) {
                         lengths + kRecentTableOffset);
 }
 
+uint64_t TableAndSymbolBits(const uint32_t* counts, const uint8_t* lengths, const uint8_t* previousLengths) {
+    uint64_t bits = TableBlockBits(lengths, previousLengths);
+    for (uint32_t s = 0; s < kTableLengthCount; ++s) bits += static_cast<uint64_t>(counts[s]) * lengths[s];
+    return bits;
+}
+
 namespace {
 
 enum : uint32_t {
     kMostDrawnShift = 5,  // the weakest pull towards the previous lengths tried: 1/32
 };
-
-// Bits of a table block with these lengths and of the counted symbols under them.
-uint64_t CodedBits(const uint32_t* counts, const uint8_t* lengths, const uint8_t* previousLengths) {
-    uint64_t bits = TableBlockBits(lengths, previousLengths);
-    for (uint32_t s = 0; s < kTableLengthCount; ++s) bits += static_cast<uint64_t>(counts[s]) * lengths[s];
-    return bits;
-}
 
 // Code lengths for the counts that cost the least together with their table
 // block: the lengths built from the counts alone, or from counts drawn a
@@ -167,7 +166,7 @@ uint64_t CodedBits(const uint32_t* counts, const uint8_t* lengths, const uint8_t
 void BuildTablesForCost(const uint32_t* counts, const uint8_t* previousLengths, bool drawn, uint8_t* lengths) {
     BuildTablesFromCounts(counts, lengths);
     if (!drawn) return;
-    uint64_t bestBits = CodedBits(counts, lengths, previousLengths);
+    uint64_t bestBits = TableAndSymbolBits(counts, lengths, previousLengths);
     uint64_t total = 0;
     for (uint32_t s = 0; s < kTableLengthCount; ++s) total += counts[s];
     if (total == 0 || total > (1u << 24)) return;
@@ -181,7 +180,7 @@ void BuildTablesForCost(const uint32_t* counts, const uint8_t* previousLengths, 
             pulled[s] = counts[s] * kScale + static_cast<uint32_t>(weight);
         }
         BuildTablesFromCounts(pulled, trial);
-        uint64_t bits = CodedBits(counts, trial, previousLengths);
+        uint64_t bits = TableAndSymbolBits(counts, trial, previousLengths);
         if (bits < bestBits) {
             bestBits = bits;
             std::memcpy(lengths, trial, kTableLengthCount);

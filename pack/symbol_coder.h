@@ -59,6 +59,9 @@ void CountTokenSymbols(const Token* tokens, size_t count, const uint8_t* data, C
                        const uint32_t* prices, uint32_t* counts);
 // Code lengths for the given symbol counts, with room kept for symbol 269.
 void BuildTablesFromCounts(const uint32_t* counts, uint8_t* lengths);
+// Bits of a table block sending these lengths (against previousLengths) and
+// of the counted symbols under them, their extra bits aside.
+uint64_t TableAndSymbolBits(const uint32_t* counts, const uint8_t* lengths, const uint8_t* previousLengths);
 
 struct BlockCoderOptions {
     uint32_t blockTokens;  // tokens weighed at a time for a new table block
