@@ -273,10 +273,6 @@ TEST(PackTables, TableBlocksReadBackAsWritten) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 // Bits of two literal blocks coded one after the other: the second has the
 // first's statistics with some noise and one byte the first lacks, so it
 // must bring a table block of its own.
@@ -304,10 +300,10 @@ uint64_t TwoBlockBits(bool drawTables) {
     return BitsWritten(&out);
 }
 
-}  // namespace
-
 TEST(PackTables, ACodeCloseToTheOneInForceIsSentForLessWhenDrawnTowardsIt) {
     uint64_t plain = TwoBlockBits(false);
     uint64_t drawn = TwoBlockBits(true);
     EXPECT_LT(drawn, plain);
 }
+
+}  // namespace
