@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "pack/block_planner.h"
 #include "pack/table_block.h"
 
 namespace {
@@ -301,49 +302,6 @@ struct PlannedBlock {
     uint32_t prices[kTableLengthCount];
 };
 
-// The symbols a parse's tokens are sent with, for weighing table blocks.
-struct TokenSymbols {
-    std::vector<uint16_t> main;
-    std::vector<uint16_t> second;  // kNoSecond when none
-    std::vector<uint32_t> position;
-};
-
-enum : uint32_t {
-    kMinBlockTokens = 1024,  // smaller blocks rarely pay for their table
-};
-
-// Bits of tokens first..last sent with a code of their own (built from their
-// counts), the table block included; the code lengths go to lengths.
-uint64_t OwnCodeBits(const TokenSymbols& symbols, size_t first, size_t last, const uint8_t* previousLengths,
-                     uint8_t* lengths) {
-    uint32_t counts[kTableLengthCount] = {};
-    for (size_t t = first; t < last; ++t) {
-        counts[symbols.main[t]] += 1;
-        if (symbols.second[t] != kNoSecond) counts[symbols.second[t]] += 1;
-    }
-    BuildTablesFromCounts(counts, lengths);
-    return lengths[kSymNewTables] + TableAndSymbolBits(counts, lengths, previousLengths);
-}
-
-// Halves tokens first..last while two codes of their own cost less than one;
-// appends the resulting ranges in order.
-void SplitByCost(const TokenSymbols& symbols, size_t first, size_t last, const uint8_t* previousLengths,
-                 uint64_t wholeBits, std::vector<std::pair<size_t, size_t>>* ranges) {
-    if (last - first >= 2 * kMinBlockTokens) {
-        size_t middle = first + (last - first) / 2;
-        uint8_t leftLengths[kTableLengthCount];
-        uint8_t rightLengths[kTableLengthCount];
-        uint64_t leftBits = OwnCodeBits(symbols, first, middle, previousLengths, leftLengths);
-        uint64_t rightBits = OwnCodeBits(symbols, middle, last, leftLengths, rightLengths);
-        if (leftBits + rightBits < wholeBits) {
-            SplitByCost(symbols, first, middle, previousLengths, leftBits, ranges);
-            SplitByCost(symbols, middle, last, previousLengths, rightBits, ranges);
-            return;
-        }
-    }
-    ranges->push_back({first, last});
-}
-
 // Plans the next pass's blocks from this pass's tokens: where a code of its
 // own pays, and each block's prices from the code its tokens would get.
 void PlanBlocks(const ParseInput& input, const Token* tokens, size_t count, const CopyHistory& start,
@@ -352,13 +310,13 @@ void PlanBlocks(const ParseInput& input, const Token* tokens, size_t count, cons
     TokenSymbols symbols;
     symbols.main.resize(count);
     symbols.second.resize(count);
-    symbols.position.resize(count + 1);
+    std::vector<uint32_t> positions(count + 1);  // where each token starts
     CopyHistory history = start;
     uint32_t pos = input.begin;
     size_t block = 0;
     for (size_t t = 0; t < count; ++t) {
         while (block + 1 < blockFirstToken.size() && blockFirstToken[block + 1] <= t) ++block;
-        symbols.position[t] = pos;
+        positions[t] = pos;
         const Token& token = tokens[t];
         if (token.distance == 0) {
             symbols.main[t] = input.history[pos];
@@ -372,26 +330,22 @@ void PlanBlocks(const ParseInput& input, const Token* tokens, size_t count, cons
         }
         pos += token.length;
     }
-    symbols.position[count] = pos;
+    positions[count] = pos;
 
     static const uint8_t kNoLengths[kTableLengthCount] = {};
     const bool haveTables = input.tables != nullptr && input.tables->haveTables;
     const uint8_t* previous = haveTables ? input.tables->previousLengths : kNoLengths;
-    uint8_t lengths[kTableLengthCount];
-    uint64_t wholeBits = OwnCodeBits(symbols, 0, count, previous, lengths);
     std::vector<std::pair<size_t, size_t>> ranges;
-    SplitByCost(symbols, 0, count, previous, wholeBits, &ranges);
+    PlanBlockRanges(symbols, count, previous, &ranges);
 
     planned->clear();
     for (size_t r = 0; r < ranges.size(); ++r) {
         PlannedBlock next;
-        next.begin = r == 0 ? input.begin : symbols.position[ranges[r].first];
-        next.end = r + 1 == ranges.size() ? input.end : symbols.position[ranges[r].second];
-        uint32_t counts[kTableLengthCount] = {};
-        for (size_t t = ranges[r].first; t < ranges[r].second; ++t) {
-            counts[symbols.main[t]] += 1;
-            if (symbols.second[t] != kNoSecond) counts[symbols.second[t]] += 1;
-        }
+        next.begin = r == 0 ? input.begin : positions[ranges[r].first];
+        next.end = r + 1 == ranges.size() ? input.end : positions[ranges[r].second];
+        uint32_t counts[kTableLengthCount];
+        CountTokenRange(symbols, ranges[r].first, ranges[r].second, counts);
+        uint8_t lengths[kTableLengthCount];
         BuildTablesFromCounts(counts, lengths);
         PricesFromLengths(lengths, kUnusedSymbolGuess, next.prices);
         // When the code in force would send the first block for less than a

@@ -27,8 +27,8 @@ const LevelSettings kLevels[6] = {
     {1, 32, kFastParse, 1, 16384, 1u << 17},          // 1: fastest: one probe a position
     {16, 32, kGreedyParse, 1, 16384, 1u << 17},       // 2: greedy, deeper search
     {4, 64, kLazyParse, 1, 16384, 1u << 17},          // 3: default, lazy
-    {16, 48, kOptimalParse, 2, 1u << 20, 1u << 15},   // 4: near-optimal
-    {256, 128, kOptimalParse, 2, 1u << 20, 1u << 15}, // 5: best
+    {24, 64, kOptimalParse, 2, 1u << 20, 1u << 16},   // 4: near-optimal
+    {256, 128, kOptimalParse, 2, 1u << 20, 1u << 16}, // 5: best
 };
 
 // History is dropped in steps of this size, a multiple of both finders'
