@@ -391,8 +391,10 @@ void FindStretchMatches(const ParseInput& input, StretchMatches* matches) {
 
 void ParseOptimal(const ParseInput& input, const StretchMatches& matches, uint32_t passes, CopyHistory* copies,
                   std::vector<Token>* tokens, std::vector<size_t>* blockStarts) {
-    std::vector<Node> nodes(kSegment + 1);
-    std::vector<CopyHistory> histories(kSegment + 1);
+    // Kept from one stretch to the next: fresh megabytes for every stretch
+    // would cost page faults and clearing, and every pass sets what it reads.
+    static thread_local std::vector<Node> nodes(kSegment + 1);
+    static thread_local std::vector<CopyHistory> histories(kSegment + 1);
     std::vector<PlannedBlock> blocks(1);
     blocks[0].begin = input.begin;
     blocks[0].end = input.end;
