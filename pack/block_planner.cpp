@@ -81,6 +81,7 @@ void SplitByEntropy(const TokenSymbols& symbols, size_t count, std::vector<std::
         double countLogs[kTableParts] = {};
         uint32_t totals[kTableParts] = {};
         best[b] = HUGE_VAL;
+        size_t lowest = 0;  // the first chunk added to the counts
         for (size_t a = b; a-- > 0;) {
             for (size_t e = chunkFirst[a]; e < chunkFirst[a + 1]; ++e) {
                 const ChunkCount& entry = entries[e];
@@ -89,14 +90,22 @@ void SplitByEntropy(const TokenSymbols& symbols, size_t count, std::vector<std::
                 countLogs[entry.part] += CountLog(countLog, before + entry.count) - CountLog(countLog, before);
                 totals[entry.part] += entry.count;
             }
-            double bits = best[a] + kTableBlockGuess;
-            for (uint32_t p = 0; p < kTableParts; ++p) bits += CountLog(countLog, totals[p]) - countLogs[p];
-            if (bits < best[b]) {
-                best[b] = bits;
+            double own = 0;  // the block's bits under its own code
+            for (uint32_t p = 0; p < kTableParts; ++p) own += CountLog(countLog, totals[p]) - countLogs[p];
+            if (best[a] + own + kTableBlockGuess < best[b]) {
+                best[b] = best[a] + own + kTableBlockGuess;
                 from[b] = a;
             }
+            // No block starting before a can do better once this one costs a
+            // table block more than the best: one code over a'..b costs at
+            // least the codes of a'..a and a..b apart, and best[a] is at most
+            // best[a'] plus a table block and the code of a'..a.
+            if (best[a] + own >= best[b]) {
+                lowest = a;
+                break;
+            }
         }
-        for (size_t e = chunkFirst[0]; e < chunkFirst[b]; ++e) counts[entries[e].symbol] = 0;
+        for (size_t e = chunkFirst[lowest]; e < chunkFirst[b]; ++e) counts[entries[e].symbol] = 0;
     }
 
     std::vector<size_t> ends;
