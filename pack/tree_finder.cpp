@@ -41,6 +41,12 @@ uint32_t Descend(TreeFinder* finder, const uint8_t* data, uint32_t pos, uint32_t
         const uint32_t distance = pos - static_cast<uint32_t>(candidate);
         const uint8_t* there = data + candidate;
         int32_t* pair = &children[2 * (static_cast<uint32_t>(candidate) & (kTreeRing - 1))];
+        // Whichever way the comparison below goes, the next node is one of
+        // these two: fetching both links now overlaps the fetch with the
+        // comparison instead of waiting for it afterwards. (kNone masks to
+        // the last slot, a harmless fetch.)
+        __builtin_prefetch(&children[2 * (static_cast<uint32_t>(pair[0]) & (kTreeRing - 1))], 1);
+        __builtin_prefetch(&children[2 * (static_cast<uint32_t>(pair[1]) & (kTreeRing - 1))], 1);
         uint32_t known = smallerLength < largerLength ? smallerLength : largerLength;
         uint32_t length = MatchLength(here, there, known, compareLimit);
         if (out != nullptr && length > best) {
