@@ -1,6 +1,5 @@
 #include "pack/block_planner.h"
 
-#include <cmath>
 #include <cstring>
 
 #include "pack/symbol_coder.h"
@@ -8,25 +7,53 @@
 namespace {
 
 enum : uint32_t {
-    kChunkTokens = 128,        // blocks start at multiples of this many tokens
+    kChunkTokens = 128,        // blocks start at multiples of this many tokens, or of more:
+    kMostChunks = 96,          // the split weighs every pair of chunk boundaries, so a run
+                               // of many tokens (incompressible data) gets this many chunks at most
     kTableBlockGuess = 750,    // bits a table block is taken to cost while splitting
-    kCountLogTable = 1u << 16, // counts below this have c * log2(c) looked up
     kTableParts = 3,           // literal table, distances, recent lengths: codes of their own
+    kLogFractionBits = 16,     // FixedLog2's fraction
+    kBitFractionBits = 8,      // the split's costs are counted in 1/256 bits
+    kCountLogTable = 1u << 17, // counts below this have their c * log2(c) looked up
 };
 
-// c * log2(c) for the counts below kCountLogTable: the ideal bits of a run
-// of n symbols are n * log2(n) minus this summed over the symbols' counts.
-const float* CountLogTable() {
-    static const std::vector<float> table = [] {
-        std::vector<float> t(kCountLogTable);
-        for (uint32_t i = 1; i < kCountLogTable; ++i) t[i] = static_cast<float>(i * std::log2(static_cast<double>(i)));
+// log2(x) for x >= 1 in units of 2^-16, by integer arithmetic only: the
+// split must come out the same on every machine, so no floating point (whose
+// rounding differs between x87 and SSE builds) decides it.
+uint32_t FixedLog2(uint32_t x) {
+    uint32_t whole = 0;
+    while ((x >> whole) > 1) ++whole;
+    // x / 2^whole in [1, 2), as a fraction of 2^31; each squaring yields one
+    // bit of the logarithm's fraction.
+    uint64_t mantissa = static_cast<uint64_t>(x) << (31 - whole);
+    uint32_t log = whole << kLogFractionBits;
+    for (uint32_t bit = kLogFractionBits; bit-- > 0;) {
+        mantissa = (mantissa * mantissa) >> 31;
+        if (mantissa >= (uint64_t(1) << 32)) {
+            mantissa >>= 1;
+            log |= 1u << bit;
+        }
+    }
+    return log;
+}
+
+// c * log2(c) in 1/256 bits: the ideal bits of a run of n symbols are
+// n * log2(n) minus this summed over the symbols' counts.
+uint64_t ComputeCountLog(uint32_t c) {
+    return c == 0 ? 0 : (static_cast<uint64_t>(c) * FixedLog2(c)) >> (kLogFractionBits - kBitFractionBits);
+}
+
+const uint32_t* CountLogTable() {
+    static const std::vector<uint32_t> table = [] {
+        std::vector<uint32_t> t(kCountLogTable);
+        for (uint32_t c = 0; c < kCountLogTable; ++c) t[c] = static_cast<uint32_t>(ComputeCountLog(c));
         return t;
     }();
     return table.data();
 }
 
-inline double CountLog(const float* table, uint32_t c) {
-    return c < kCountLogTable ? table[c] : c * std::log2(static_cast<double>(c));
+inline uint64_t CountLog(const uint32_t* table, uint32_t c) {
+    return c < kCountLogTable ? table[c] : ComputeCountLog(c);
 }
 
 uint32_t TablePart(uint32_t symbol) {
@@ -53,15 +80,17 @@ uint64_t OwnCodeBits(const TokenSymbols& symbols, size_t first, size_t last, con
 // Chunk boundaries of the cheapest split by ideal (entropy) bits and a fixed
 // guess per table block: a shortest path over the chunk boundaries.
 void SplitByEntropy(const TokenSymbols& symbols, size_t count, std::vector<std::pair<size_t, size_t>>* ranges) {
-    const size_t chunks = (count + kChunkTokens - 1) / kChunkTokens;
+    size_t chunkTokens = (count + kMostChunks - 1) / kMostChunks;
+    if (chunkTokens < kChunkTokens) chunkTokens = kChunkTokens;
+    const size_t chunks = (count + chunkTokens - 1) / chunkTokens;
     // Each chunk's counts, kept sparse: a chunk uses few of the 374 symbols.
     std::vector<ChunkCount> entries;
     std::vector<size_t> chunkFirst(chunks + 1);
     uint32_t counts[kTableLengthCount];
     for (size_t c = 0; c < chunks; ++c) {
         chunkFirst[c] = entries.size();
-        const size_t last = (c + 1) * kChunkTokens < count ? (c + 1) * kChunkTokens : count;
-        CountTokenRange(symbols, c * kChunkTokens, last, counts);
+        const size_t last = (c + 1) * chunkTokens < count ? (c + 1) * chunkTokens : count;
+        CountTokenRange(symbols, c * chunkTokens, last, counts);
         for (uint32_t s = 0; s < kTableLengthCount; ++s) {
             if (counts[s] != 0) {
                 entries.push_back({static_cast<uint16_t>(s), static_cast<uint16_t>(TablePart(s)), counts[s]});
@@ -70,17 +99,18 @@ void SplitByEntropy(const TokenSymbols& symbols, size_t count, std::vector<std::
     }
     chunkFirst[chunks] = entries.size();
 
-    // best[b]: the fewest bits of chunks 0..b; from[b]: where its last block starts.
-    std::vector<double> best(chunks + 1, 0.0);
+    // best[b]: the fewest bits (in 1/256) of chunks 0..b; from[b]: where its last block starts.
+    const uint64_t tableBlock = uint64_t(kTableBlockGuess) << kBitFractionBits;
+    std::vector<uint64_t> best(chunks + 1, 0);
     std::vector<size_t> from(chunks + 1, 0);
     std::memset(counts, 0, sizeof(counts));
-    const float* countLog = CountLogTable();
+    const uint32_t* countLog = CountLogTable();
     for (size_t b = 1; b <= chunks; ++b) {
         // Grow the last block backwards a chunk at a time, keeping its
         // counts and the sum of c * log2(c) of each part up to date.
-        double countLogs[kTableParts] = {};
+        uint64_t countLogs[kTableParts] = {};
         uint32_t totals[kTableParts] = {};
-        best[b] = HUGE_VAL;
+        best[b] = UINT64_MAX;
         size_t lowest = 0;  // the first chunk added to the counts
         for (size_t a = b; a-- > 0;) {
             for (size_t e = chunkFirst[a]; e < chunkFirst[a + 1]; ++e) {
@@ -90,10 +120,14 @@ void SplitByEntropy(const TokenSymbols& symbols, size_t count, std::vector<std::
                 countLogs[entry.part] += CountLog(countLog, before + entry.count) - CountLog(countLog, before);
                 totals[entry.part] += entry.count;
             }
-            double own = 0;  // the block's bits under its own code
-            for (uint32_t p = 0; p < kTableParts; ++p) own += CountLog(countLog, totals[p]) - countLogs[p];
-            if (best[a] + own + kTableBlockGuess < best[b]) {
-                best[b] = best[a] + own + kTableBlockGuess;
+            uint64_t own = 0;  // the block's bits under its own code
+            for (uint32_t p = 0; p < kTableParts; ++p) {
+                const uint64_t whole = CountLog(countLog, totals[p]);
+                // Rounding may leave the sum of the parts a little above the whole.
+                own += whole > countLogs[p] ? whole - countLogs[p] : 0;
+            }
+            if (best[a] + own + tableBlock < best[b]) {
+                best[b] = best[a] + own + tableBlock;
                 from[b] = a;
             }
             // No block starting before a can do better once this one costs a
@@ -112,7 +146,7 @@ void SplitByEntropy(const TokenSymbols& symbols, size_t count, std::vector<std::
     for (size_t b = chunks; b > 0; b = from[b]) ends.push_back(b);
     size_t begin = 0;
     for (size_t j = ends.size(); j-- > 0;) {
-        const size_t end = ends[j] * kChunkTokens < count ? ends[j] * kChunkTokens : count;
+        const size_t end = ends[j] * chunkTokens < count ? ends[j] * chunkTokens : count;
         ranges->push_back({begin, end});
         begin = end;
     }
