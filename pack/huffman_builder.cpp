@@ -75,8 +75,11 @@ void BuildLimitedLengths(const uint32_t* frequencies, uint32_t count, uint32_t m
         lengths[leaves[0].symbol] = 1;
         return;
     }
-    std::stable_sort(leaves.begin(), leaves.end(),
-                     [](const Coin& a, const Coin& b) { return a.weight < b.weight; });
+    // By weight, and by symbol among equal weights (the order a stable sort
+    // of the symbols would give, without its buffer).
+    std::sort(leaves.begin(), leaves.end(), [](const Coin& a, const Coin& b) {
+        return a.weight != b.weight ? a.weight < b.weight : a.symbol < b.symbol;
+    });
     // Most counts need no limit: plain Huffman lengths are optimal then.
     if (leaves.size() <= kMaxQuickLeaves && UnlimitedLengths(leaves, lengths) <= maxBits) return;
     for (const Coin& leaf : leaves) lengths[leaf.symbol] = 0;

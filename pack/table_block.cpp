@@ -68,6 +68,14 @@ void PlanItems(const uint8_t* lengths, const uint8_t* base, const uint32_t* pric
     }
 }
 
+bool SameItems(const LengthPlan& a, const LengthPlan& b) {
+    if (a.itemCount != b.itemCount) return false;
+    for (uint32_t i = 0; i < a.itemCount; ++i) {
+        if (a.items[i].symbol != b.items[i].symbol || a.items[i].extra != b.items[i].extra) return false;
+    }
+    return true;
+}
+
 // Plans the item sequence and its code together: a few rounds of pricing the
 // items by the code built from the previous round's counts.
 void PlanBlock(const uint8_t* lengths, const uint8_t* base, LengthPlan* plan) {
@@ -88,6 +96,8 @@ void PlanBlock(const uint8_t* lengths, const uint8_t* base, LengthPlan* plan) {
         if (trial.bits < bestBits) {
             bestBits = trial.bits;
             *plan = trial;
+        } else if (round > 0 && SameItems(trial, *plan)) {
+            break;  // priced by the same code, the next round plans the same again
         }
         for (uint32_t s = 0; s < kBitLengthAlphabet; ++s) price[s] = trial.codeLengths[s] ? trial.codeLengths[s] : 8;
     }
