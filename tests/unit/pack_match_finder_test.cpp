@@ -85,8 +85,6 @@ TEST(PackMatchFinder, RollbackForgetsAnEntryCompletely) {
     }
 }
 
-}  // namespace
-
 // Fresh tables (large enough to be offered large pages, and small), and a
 // table reused after use, all hold nothing but "none" at the asked size.
 TEST(PackMatchFinder, ResetTablesHoldOnlyNone) {
@@ -101,3 +99,5 @@ TEST(PackMatchFinder, ResetTablesHoldOnlyNone) {
         for (int32_t p : table) ASSERT_EQ(p, -1);
     }
 }
+
+}  // namespace
