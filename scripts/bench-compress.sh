@@ -47,7 +47,6 @@ input=$(cat "$work/product/"* | wc -c)
 cores=$(nproc)
 printf 'corpus: %s files, %s bytes (%s bytes as a tar), %s cores\n\n' \
   "$(echo "$files" | wc -w)" "$input" "$(stat -c %s "$work/corpus.tar")" "$cores"
-printf '%-36s %12s %8s %8s %8s %9s %8s\n' method bytes ratio "wall s" "CPU s" "MB/s CPU" "MB peak"
 
 results=$work/results
 : >"$results"
@@ -99,6 +98,7 @@ awk '
     if (cpu < secs[$1]) secs[$1] = cpu
     if ($4 > kb[$1]) kb[$1] = $4 }
   END { for (i = 1; i <= n; ++i) { k = order[i]; print k, size[k], wall[k], kb[k], secs[k], (k in differs) } }' "$results" >"$best"
+printf '%-36s %12s %8s %8s %8s %9s %8s\n' method bytes ratio "wall s" "CPU s" "MB/s CPU" "MB peak"
 while read -r key size seconds kb cpu differs; do
   for i in "${!keys[@]}"; do [ "${keys[$i]}" = "$key" ] && break; done
   awk -v l="${labels[$i]}" -v b="$size" -v s="$seconds" -v c="$cpu" -v k="$kb" -v n="${inputs[$i]}" \
