@@ -29,6 +29,9 @@ while [ $# -gt 0 ]; do
     *) echo "usage: bench-compress.sh [--levels 12345] [--dir DLL_FOLDER] [--runs 2]" >&2; exit 2 ;;
   esac
 done
+case $runs in
+  '' | *[!0-9]* | 0) echo "bench-compress: --runs takes a count of 1 or more" >&2; exit 2 ;;
+esac
 for tool in gzip xz zstd tar; do
   command -v $tool >/dev/null || { echo "bench-compress: $tool is missing (apt-get install xz-utils zstd)" >&2; exit 1; }
 done
