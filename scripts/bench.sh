@@ -117,4 +117,4 @@ for payload in demo corpus; do
   echo "    cp -r of the same files:                              $copy s"
   rm -rf "$work/out" "$work/copy"
 done
-"$WINESERVER" -k 2>/dev/null || true
+wine_stop_server

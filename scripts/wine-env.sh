@@ -3,6 +3,8 @@
 #   wine_env PREFIX           the prefix (made on first use) and Wine's settings
 #   wine_session_display DIR  the virtual display of the build DIR's Wine
 #                             session (wine-session.sh), when one is running
+#   wine_stop_server          stops WINEPREFIX's wine server and waits until
+#                             it has gone
 WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 wine_scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -22,4 +24,13 @@ wine_session_display() {
     DISPLAY=$(cat "$file")
     export DISPLAY
   fi
+}
+
+# Wine names a server's socket after its prefix's device and inode number. A
+# prefix used (or made, reusing a freed inode) just after its server was told
+# to stop could reach that server while it shuts down and fail at once, so
+# the stop waits for the server to exit.
+wine_stop_server() {
+  "$WINESERVER" -k 2>/dev/null || true
+  "$WINESERVER" -w 2>/dev/null || true
 }

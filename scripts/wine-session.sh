@@ -15,7 +15,7 @@ build=$(cd "$2" && pwd)
 session=$build/wine-session
 
 stop() {
-  WINEPREFIX=$build/wineprefix "$WINESERVER" -k 2>/dev/null || true
+  WINEPREFIX=$build/wineprefix wine_stop_server
   if [ -f "$session/xvfb.pid" ]; then
     kill "$(cat "$session/xvfb.pid")" 2>/dev/null || true
   fi

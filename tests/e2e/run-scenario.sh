@@ -11,14 +11,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../scripts/wine-env.sh"
 e2e=$build/e2e
 winepath() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }
-# Stops the prefix's wine server and waits until it has gone. A prefix made
-# just after this one is removed may get the same inode number, and Wine
-# names a server's socket after its prefix's device and inode: a scenario
-# starting then would reach this server while it shuts down and fail at once.
-stop_wineserver() {
-  "$WINESERVER" -k 2>/dev/null || true
-  "$WINESERVER" -w 2>/dev/null || true
-}
 # The build's virtual display when its Wine session runs (under CTest);
 # otherwise with-display.sh below finds one.
 wine_session_display "$build"
@@ -45,7 +37,7 @@ if [ "$scenario" = prepare ]; then
   mkdir -p "$e2e/japanese"
   "$WINE" "$tool" build "$(winepath "$e2e/japanese-product")" \
     -o "$(winepath "$e2e/japanese/Setup.exe")" --stub "$(winepath "$stub")" | tr -d '\r'
-  stop_wineserver
+  wine_stop_server
   test -s "$e2e/Setup.exe"
   test -s "$e2e/generated/Setup.exe"
   test -s "$e2e/japanese/Setup.exe"
@@ -188,6 +180,6 @@ status=0
 "$here/../../scripts/with-display.sh" "$WINE" "$driver" "$driven" "$(winepath "$setup")" \
   "$(winepath "$build/demo-product")" "$(winepath "$out")" | tr -d '\r' || status=$?
 if [ $status -eq 0 ] && [ "$driven" = fresh ]; then compare_with_plan || status=1; fi
-stop_wineserver
+wine_stop_server
 [ $status -eq 0 ] && rm -rf "$prefix"
 exit $status
