@@ -63,20 +63,23 @@ add() {  # add KEY LABEL OUTPUT INPUT_BYTES COMMAND
 }
 tool=$build/solidsetup
 q() { printf '%q' "$1"; }
+add_build() {  # add_build KEY LABEL PRODUCT LEVEL INPUT_BYTES [THREAD OPTIONS]
+  local key=$1 label=$2 product=$3 level=$4 bytes=$5
+  shift 5
+  add "$key" "$label" "$work/$key.rar" "$bytes" \
+    "$(q "$tool") build $(q "$product") -o $(q "$work/$key.rar") --stub none --level $level $* --quiet"
+}
 for level in $(echo "$levels" | grep -o '[1-5]'); do
-  add "L$level" "solidsetup build --level $level (1 thread)" "$work/l$level.rar" "$input" \
-    "$(q "$tool") build $(q "$work/product") -o $(q "$work/l$level.rar") --stub none --level $level --threads 1 --quiet"
+  add_build "L$level" "solidsetup build --level $level (1 thread)" "$work/product" "$level" "$input" --threads 1
   if [ "$level" -eq 5 ] && [ "$cores" -gt 1 ]; then
-    add "L${level}all" "solidsetup build --level $level ($cores threads)" "$work/l${level}all.rar" "$input" \
-      "$(q "$tool") build $(q "$work/product") -o $(q "$work/l${level}all.rar") --stub none --level $level --quiet"
+    add_build "L${level}all" "solidsetup build --level $level ($cores threads)" "$work/product" "$level" "$input"
   fi
 done
 # Memory must not grow with the input: level 1 once more, over four copies
 # of the corpus in one solid run.
 mkdir "$work/product4"
 for copy in 1 2 3 4; do for f in $files; do cp "$work/product/$f" "$work/product4/$copy-$f"; done; done
-add M1x4 "solidsetup build --level 1, 4 copies" "$work/l1x4.rar" $((4 * input)) \
-  "$(q "$tool") build $(q "$work/product4") -o $(q "$work/l1x4.rar") --stub none --level 1 --threads 1 --quiet"
+add_build M1x4 "solidsetup build --level 1, 4 copies" "$work/product4" 1 $((4 * input)) --threads 1
 add gzip "gzip -9" "$work/gzip.out" "$input" "gzip -9 -c $(q "$work/corpus.tar") >$(q "$work/gzip.out")"
 add zstd "zstd -19 --zstd=wlog=20" "$work/zstd.out" "$input" \
   "zstd -19 -c -q --single-thread --zstd=wlog=20 $(q "$work/corpus.tar") >$(q "$work/zstd.out")"
@@ -102,16 +105,18 @@ awk '
     if ($4 > kb[$1]) kb[$1] = $4 }
   END { for (i = 1; i <= n; ++i) { k = order[i]; print k, size[k], wall[k], kb[k], secs[k], (k in differs) } }' "$results" >"$best"
 printf '%-36s %12s %8s %8s %8s %9s %8s\n' method bytes ratio "wall s" "CPU s" "MB/s CPU" "MB peak"
-while read -r key size seconds kb cpu differs; do
-  for i in "${!keys[@]}"; do [ "${keys[$i]}" = "$key" ] && break; done
+# The lines come in the order the commands were added.
+i=0
+while read -r _ size seconds kb cpu differs; do
   awk -v l="${labels[$i]}" -v b="$size" -v s="$seconds" -v c="$cpu" -v k="$kb" -v n="${inputs[$i]}" \
     'BEGIN { printf "%-36s %12d %8.4f %8.2f %8.2f %9.2f %8.0f\n", l, b, b / n, s, c, n / (c > 0 ? c : 0.01) / 1e6, k / 1024 }'
   [ "$differs" = 0 ] || echo "  ${labels[$i]}: the output size differs from one run to the next"
+  i=$((i + 1))
 done <"$best"
 for level in $(echo "$levels" | grep -o '[1-5]'); do
-  "$tool" test "$work/l$level.rar" >/dev/null || echo "  level $level: the archive does NOT verify"
-  if [ -f "$work/l${level}all.rar" ]; then
-    cmp -s "$work/l$level.rar" "$work/l${level}all.rar" || echo "  level $level: output differs with $cores threads"
+  "$tool" test "$work/L$level.rar" >/dev/null || echo "  level $level: the archive does NOT verify"
+  if [ -f "$work/L${level}all.rar" ]; then
+    cmp -s "$work/L$level.rar" "$work/L${level}all.rar" || echo "  level $level: output differs with $cores threads"
   fi
 done
 
