@@ -216,6 +216,36 @@ HWND WaitForSetupDialog(DWORD processId, DWORD timeoutMs) {
     return nullptr;
 }
 
+namespace {
+
+struct Description {
+    DWORD processId;
+    std::string text;
+};
+
+BOOL CALLBACK DescribeWindow(HWND window, LPARAM parameter) {
+    Description* description = reinterpret_cast<Description*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != description->processId) return TRUE;
+    char className[64] = "";
+    GetClassNameA(window, className, sizeof className);
+    ChildSearch text = {false, nullptr};
+    EnumChildWindows(window, FindStatic, reinterpret_cast<LPARAM>(&text));
+    description->text += std::string(description->text.empty() ? "" : "; ") + className + " \"" +
+                         WindowText(window) + "\" " + (IsWindowVisible(window) ? "visible" : "hidden");
+    if (text.found != nullptr) description->text += " text \"" + WindowText(text.found) + "\"";
+    return TRUE;
+}
+
+}  // namespace
+
+std::string DescribeProcessWindows(DWORD processId) {
+    Description description = {processId, ""};
+    EnumWindows(DescribeWindow, reinterpret_cast<LPARAM>(&description));
+    return description.text.empty() ? "no windows" : description.text;
+}
+
 MessageBoxSeen WaitForMessageBox(DWORD processId, DWORD timeoutMs) {
     MessageBoxSeen box;
     for (DWORD waited = 0; waited <= timeoutMs; waited += kPoll) {

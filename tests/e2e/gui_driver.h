@@ -26,6 +26,10 @@ std::vector<HWND> ProcessDialogs(DWORD processId);
 // Waits up to timeoutMs for the process's setup dialog (the one with a
 // language list); null when it does not appear.
 HWND WaitForSetupDialog(DWORD processId, DWORD timeoutMs);
+// What a process shows, for a failure's report: each top-level window of
+// the process (hidden ones too) with its class, caption, visibility and first
+// text; "no windows" when it has none.
+std::string DescribeProcessWindows(DWORD processId);
 // Waits for a message box of the process (a dialog other than the setup
 // dialog); its window is null when none appears in time.
 MessageBoxSeen WaitForMessageBox(DWORD processId, DWORD timeoutMs);

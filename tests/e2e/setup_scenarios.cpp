@@ -223,7 +223,27 @@ Running StartSetup(const std::string& setup) {
         Check(false, "start " + setup);
         return run;
     }
-    run.dialog = WaitForSetupDialog(run.process.dwProcessId, 30000);
+    // A loaded machine starting the prefix's first window can take many
+    // seconds; a slow start is reported, a missing dialog explained.
+    const DWORD started = GetTickCount();
+    run.dialog = WaitForSetupDialog(run.process.dwProcessId, 60000);
+    const DWORD waited = GetTickCount() - started;
+    if (run.dialog != nullptr && waited >= 5000) {
+        std::printf("(the setup dialog took %lu ms to appear)\n", static_cast<unsigned long>(waited));
+    }
+    if (run.dialog == nullptr) {
+        // Say what the setup did instead, then end it so that it does not
+        // hold the prefix's wine server.
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(run.process.hProcess, &code);
+        if (code == STILL_ACTIVE) {
+            std::printf("no setup dialog after 60 s; Setup.exe still runs, its windows: %s\n",
+                        DescribeProcessWindows(run.process.dwProcessId).c_str());
+            TerminateProcess(run.process.hProcess, 1);
+        } else {
+            std::printf("no setup dialog: Setup.exe ended with exit code %lu\n", static_cast<unsigned long>(code));
+        }
+    }
     return run;
 }
 
