@@ -151,6 +151,10 @@ void RelaxRecentCopies(const Segment& segment, uint32_t i, Longest* longest) {
         if (limit > available) limit = available;
         uint32_t length = CommonLength(here, here - distance, limit);
         if (length > longest->length) *longest = {length, distance};
+        // Most recent distances agree on fewer bytes than any copy there
+        // sends: nothing to price then.
+        const bool repeatsLast = distance == h.lastDistance && h.lastLength >= 2 && h.lastLength <= length;
+        if (length < MinRecentLength(distance) && !repeatsLast) continue;
         uint32_t symbolPrice = prices[kSymRecentFirst + k];
         uint32_t distancePrice = DistancePrice(prices, distance);
         const uint32_t shortest = MinRecentLength(distance);  // the length of recentLength[0]
@@ -173,7 +177,7 @@ void RelaxRecentCopies(const Segment& segment, uint32_t i, Longest* longest) {
         // The repeat of the last copy (of any length), where it is cheaper
         // still: the node holds the cheapest of the prices above, so this
         // keeps the minimum.
-        if (distance == h.lastDistance && h.lastLength >= 2 && h.lastLength <= length) {
+        if (repeatsLast) {
             Relax(nodes, i + h.lastLength, node.price + prices[kSymRepeatLast], i, h.lastLength, distance);
         }
         if (length >= shortest) {
