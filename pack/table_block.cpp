@@ -30,20 +30,42 @@ void PlanItems(const uint8_t* lengths, const uint8_t* base, const uint32_t* pric
     uint16_t stepLength[kTableLengthCount + 1];
     uint8_t stepSymbol[kTableLengthCount + 1];
     cost[n] = 0;
+    const uint32_t shortZeros = price[17] + kRunExtraBits[1];
+    const uint32_t longZeros = price[18] + kRunExtraBits[2];
+    uint32_t zeros = 0;  // zero lengths from i on
+    // The cheapest cost[i + r] over the long zero runs r = 11..zeros (the
+    // shortest such r on a tie, as a search from r = 11 upwards would find):
+    // while a run of zeros is no longer than 138, moving i down one adds
+    // r = 11 and keeps the rest, so no run is searched twice.
+    uint32_t longRest = 0;
+    uint32_t longRestAt = 0;
     // Backwards: cost[i] is the cheapest way to code positions i..n-1.
     for (int32_t i = static_cast<int32_t>(n) - 1; i >= 0; --i) {
         uint32_t symbol = (lengths[i] - base[i]) & 15;
         uint32_t best = price[symbol] + cost[i + 1];
         uint16_t bestLength = 1;
         uint8_t bestSymbol = static_cast<uint8_t>(symbol);
-        if (lengths[i] == 0) {
-            uint32_t run = 0;
-            while (i + run < n && run < 138 && lengths[i + run] == 0) ++run;
-            for (uint32_t r = 3; r <= run; ++r) {
-                uint32_t s = r <= 10 ? 17 : 18;
-                uint32_t c = price[s] + kRunExtraBits[s - 16] + cost[i + r];
-                if (c < best) best = c, bestLength = static_cast<uint16_t>(r), bestSymbol = static_cast<uint8_t>(s);
+        zeros = lengths[i] == 0 ? zeros + 1 : 0;
+        if (zeros >= 3) {
+            const uint32_t shortest = zeros < 10 ? zeros : 10;
+            for (uint32_t r = 3; r <= shortest; ++r) {
+                uint32_t c = shortZeros + cost[i + r];
+                if (c < best) best = c, bestLength = static_cast<uint16_t>(r), bestSymbol = 17;
             }
+        }
+        if (zeros >= 11) {
+            if (zeros == 11 || (zeros <= 138 && cost[i + 11] <= longRest)) {
+                longRest = cost[i + 11];
+                longRestAt = static_cast<uint32_t>(i) + 11;
+            } else if (zeros > 138) {
+                longRest = cost[i + 11];
+                longRestAt = static_cast<uint32_t>(i) + 11;
+                for (uint32_t r = 12; r <= 138; ++r) {
+                    if (cost[i + r] < longRest) longRest = cost[i + r], longRestAt = static_cast<uint32_t>(i) + r;
+                }
+            }
+            uint32_t c = longZeros + longRest;
+            if (c < best) best = c, bestLength = static_cast<uint16_t>(longRestAt - i), bestSymbol = 18;
         }
         if (i > 0) {
             uint32_t run = 0;
