@@ -166,13 +166,20 @@ void RelaxRecentCopies(const Segment& segment, uint32_t i, Longest* longest) {
         // less, the recent symbol's price is the whole story.
         const bool longMayWin =
             static_cast<int32_t>(symbolPrice) + tables.recentOverLong[far] > static_cast<int32_t>(distancePrice);
-        for (uint32_t l = shortest; l <= length; ++l) {
-            uint32_t price = symbolPrice + tables.recentLength[l - shortest];
-            if (longMayWin && l >= shortestLong && l <= longestLong) {
-                uint32_t viaLong = tables.longLength[l - shortestLong] + distancePrice;
-                if (viaLong < price) price = viaLong;
+        if (!longMayWin) {
+            const uint32_t base = node.price + symbolPrice;
+            for (uint32_t l = shortest; l <= length; ++l) {
+                Relax(nodes, i + l, base + tables.recentLength[l - shortest], i, l, distance);
             }
-            Relax(nodes, i + l, node.price + price, i, l, distance);
+        } else {
+            for (uint32_t l = shortest; l <= length; ++l) {
+                uint32_t price = symbolPrice + tables.recentLength[l - shortest];
+                if (l >= shortestLong && l <= longestLong) {
+                    uint32_t viaLong = tables.longLength[l - shortestLong] + distancePrice;
+                    if (viaLong < price) price = viaLong;
+                }
+                Relax(nodes, i + l, node.price + price, i, l, distance);
+            }
         }
         // The repeat of the last copy (of any length), where it is cheaper
         // still: the node holds the cheapest of the prices above, so this
