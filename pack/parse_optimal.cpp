@@ -151,13 +151,13 @@ void RelaxRecentCopies(const Segment& segment, uint32_t i, Longest* longest) {
         if (limit > available) limit = available;
         uint32_t length = CommonLength(here, here - distance, limit);
         if (length > longest->length) *longest = {length, distance};
+        const uint32_t shortest = MinRecentLength(distance);  // the length of recentLength[0]
         // Most recent distances agree on fewer bytes than any copy there
         // sends: nothing to price then.
         const bool repeatsLast = distance == h.lastDistance && h.lastLength >= 2 && h.lastLength <= length;
-        if (length < MinRecentLength(distance) && !repeatsLast) continue;
+        if (length < shortest && !repeatsLast) continue;
         uint32_t symbolPrice = prices[kSymRecentFirst + k];
         uint32_t distancePrice = DistancePrice(prices, distance);
-        const uint32_t shortest = MinRecentLength(distance);  // the length of recentLength[0]
         const uint32_t shortestLong = MinLongLength(distance);
         const uint32_t longestLong = MaxLongLength(distance);
         // Beyond 256 bytes back a recent copy has one bonus more than a long one.
