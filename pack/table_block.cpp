@@ -54,12 +54,12 @@ void PlanItems(const uint8_t* lengths, const uint8_t* base, const uint32_t* pric
             }
         }
         if (zeros >= 11) {
-            if (zeros == 11 || (zeros <= 138 && cost[i + 11] <= longRest)) {
+            // Beyond 138 zeros the longest run drops out at each step: search again.
+            if (zeros == 11 || zeros > 138 || cost[i + 11] <= longRest) {
                 longRest = cost[i + 11];
                 longRestAt = static_cast<uint32_t>(i) + 11;
-            } else if (zeros > 138) {
-                longRest = cost[i + 11];
-                longRestAt = static_cast<uint32_t>(i) + 11;
+            }
+            if (zeros > 138) {
                 for (uint32_t r = 12; r <= 138; ++r) {
                     if (cost[i + r] < longRest) longRest = cost[i + r], longRestAt = static_cast<uint32_t>(i) + r;
                 }
