@@ -72,6 +72,14 @@ BOOL CALLBACK FindStatic(HWND child, LPARAM parameter) {
     return FALSE;
 }
 
+// The window's first static control with text (a message box's message);
+// null when it has none.
+HWND FirstTextControl(HWND window) {
+    ChildSearch text = {false, nullptr};
+    EnumChildWindows(window, FindStatic, reinterpret_cast<LPARAM>(&text));
+    return text.found;
+}
+
 // The pixels of a rectangle of the screen, 32 bits each.
 std::vector<uint32_t> CapturePixels(HDC source, int x, int y, int width, int height) {
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
@@ -230,11 +238,10 @@ BOOL CALLBACK DescribeWindow(HWND window, LPARAM parameter) {
     if (owner != description->processId) return TRUE;
     char className[64] = "";
     GetClassNameA(window, className, sizeof className);
-    ChildSearch text = {false, nullptr};
-    EnumChildWindows(window, FindStatic, reinterpret_cast<LPARAM>(&text));
     description->text += std::string(description->text.empty() ? "" : "; ") + className + " \"" +
                          WindowText(window) + "\" " + (IsWindowVisible(window) ? "visible" : "hidden");
-    if (text.found != nullptr) description->text += " text \"" + WindowText(text.found) + "\"";
+    HWND text = FirstTextControl(window);
+    if (text != nullptr) description->text += " text \"" + WindowText(text) + "\"";
     return TRUE;
 }
 
@@ -254,9 +261,8 @@ MessageBoxSeen WaitForMessageBox(DWORD processId, DWORD timeoutMs) {
             Sleep(200);  // let it paint before its icon is looked at
             box.window = window;
             box.caption = WindowText(window);
-            ChildSearch text = {false, nullptr};
-            EnumChildWindows(window, FindStatic, reinterpret_cast<LPARAM>(&text));
-            box.text = text.found ? WindowText(text.found) : "";
+            HWND text = FirstTextControl(window);
+            box.text = text != nullptr ? WindowText(text) : "";
             ChildSearch icon = {true, nullptr};
             EnumChildWindows(window, FindStatic, reinterpret_cast<LPARAM>(&icon));
             box.icon = ReadIcon(window, icon.found);

@@ -225,8 +225,9 @@ Running StartSetup(const std::string& setup) {
     }
     // A loaded machine starting the prefix's first window can take many
     // seconds; a slow start is reported, a missing dialog explained.
+    const DWORD kWaitMs = 60000;
     const DWORD started = GetTickCount();
-    run.dialog = WaitForSetupDialog(run.process.dwProcessId, 60000);
+    run.dialog = WaitForSetupDialog(run.process.dwProcessId, kWaitMs);
     const DWORD waited = GetTickCount() - started;
     if (run.dialog != nullptr && waited >= 5000) {
         std::printf("(the setup dialog took %lu ms to appear)\n", static_cast<unsigned long>(waited));
@@ -237,7 +238,8 @@ Running StartSetup(const std::string& setup) {
         DWORD code = STILL_ACTIVE;
         GetExitCodeProcess(run.process.hProcess, &code);
         if (code == STILL_ACTIVE) {
-            std::printf("no setup dialog after 60 s; Setup.exe still runs, its windows: %s\n",
+            std::printf("no setup dialog after %lu s; Setup.exe still runs, its windows: %s\n",
+                        static_cast<unsigned long>(kWaitMs / 1000),
                         DescribeProcessWindows(run.process.dwProcessId).c_str());
             TerminateProcess(run.process.hProcess, 1);
         } else {
