@@ -11,12 +11,14 @@
 # usage: bench-compress.sh [--levels 12345] [--dir DLL_FOLDER] [--runs 2]
 #   --runs: rounds over every command (default 2); each time is the
 #           command's best, its memory the most any run took
-#   SOLIDSETUP_BENCH_BUILD: the native build folder (default build/native)
+#   SOLIDSETUP_BENCH_BUILD: a build folder of the native preset to measure
+#           instead of the tool the Debian package ships (build/package:
+#           hardened, profile-guided; scripts/build.sh package builds it)
 # The in-process benchmark (every level through the archive writer, CPU
 # time) is build/native/bench/bench_compress.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
-build=${SOLIDSETUP_BENCH_BUILD:-$src/build/native}
+build=${SOLIDSETUP_BENCH_BUILD:-}
 corpus=$src/../shared/bench/pe-corpus.txt
 dir=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
 levels=12345
@@ -36,8 +38,14 @@ for tool in gzip xz zstd tar; do
   command -v $tool >/dev/null || { echo "bench-compress: $tool is missing (apt-get install xz-utils zstd)" >&2; exit 1; }
 done
 [ -x /usr/bin/time ] || { echo "bench-compress: /usr/bin/time is missing (apt-get install time)" >&2; exit 1; }
-cmake --preset native -B "$build" >/dev/null
-cmake --build "$build" --target solidsetup -j2 >/dev/null
+if [ -n "$build" ]; then
+  cmake --preset native -B "$build" >/dev/null
+  cmake --build "$build" --target solidsetup -j2 >/dev/null
+else
+  build=$src/build/package
+  "$src/scripts/build.sh" package >/dev/null
+fi
+echo "tool: $build/solidsetup"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -4,7 +4,8 @@
 # under user-mode emulation (qemu-i386), a short fuzzing
 # regression of every libFuzzer target, and the win64 build under Wine on a
 # virtual display (the tests start their own Wine session). The i686 build is
-# built only.
+# built only; the released tool (preset package) is built and compared with
+# the native one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Seconds each phase took, printed at the end.
@@ -14,7 +15,7 @@ end_phase() { timings+=("$1 $((SECONDS - phase_start)) s"); phase_start=$SECONDS
 
 scripts/bootstrap.sh
 end_phase bootstrap
-scripts/build.sh native native-asan i386 fuzz win32 win64
+scripts/build.sh native native-asan i386 fuzz win32 win64 package
 end_phase build
 
 log=$(mktemp)

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# First step of the package build's profile-guided optimisation: builds the
+# tool instrumented (SOLIDSETUP_PROFILE=generate) in the package build folder
+# and runs it on x86-64 machine code that every build machine has (slices of
+# the compiler's own cc1plus; no file of the benchmark corpus), at every
+# level, then lists, tests and extracts the result, so that the counts cover
+# the compressor and the decoder. scripts/build.sh package then builds with
+# the counts.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=build/package
+echo "== train the package build's profile"
+cmake --preset package -DSOLIDSETUP_PROFILE=generate >/dev/null
+# Counts of an earlier training would add up with these.
+find "$build" -name '*.gcda' -delete
+cmake --build "$build" --target solidsetup -j "$(nproc)" >/dev/null
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/product"
+code=$(g++ -print-prog-name=cc1plus)
+[ -s "$code" ] || { echo "profile-train: no cc1plus to train on (g++ -print-prog-name=cc1plus)" >&2; exit 1; }
+head -c 6000000 "$code" >"$work/product/first.bin"
+tail -c 6000000 "$code" >"$work/product/last.bin"
+tool=$build/solidsetup
+for level in 1 2 3 4 5; do
+  "$tool" build "$work/product" -o "$work/L$level.rar" --stub none --level "$level" --threads 1 --quiet
+done
+# The optimal levels find matches on a second thread when there is one.
+"$tool" build "$work/product" -o "$work/threads.rar" --stub none --level 4 --threads 2 --quiet
+cmp -s "$work/L4.rar" "$work/threads.rar" || { echo "profile-train: level 4 differs with 2 threads" >&2; exit 1; }
+"$tool" list "$work/L5.rar" >/dev/null
+"$tool" test "$work/L3.rar" --quiet
+"$tool" extract "$work/L1.rar" -d "$work/out" --quiet
+cmp -s "$work/product/first.bin" "$work/out/first.bin" || { echo "profile-train: extract differs" >&2; exit 1; }
+echo "trained on $(cat "$work/product/"* | wc -c) bytes of x86-64 code"
