@@ -39,15 +39,9 @@ fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/solidsetup-release.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-mkdir "$work/product"
-while read -r name; do
-  case $name in '' | '#'*) continue ;; esac
-  [ -f "$dir/$name" ] || fail "corpus file $dir/$name is missing (the wine64 package installs it)"
-  if [ -n "$slice_bytes" ]; then head -c "$slice_bytes" "$dir/$name" >"$work/product/$name"; else cp "$dir/$name" "$work/product/"; fi
-done <"$list"
-# Both tools read the same folder, so the same times go into both archives.
-touch -d '2024-05-06 07:08:10' "$work"/product/*
-echo "released tool $release against $tool, $(cat "$work"/product/* | wc -c) bytes in $(ls "$work/product" | wc -l) files"
+. "$src/scripts/corpus.sh"
+corpus_folder "$list" "$dir" "$work/product" "$slice_bytes" || fail "$corpus_error"
+echo "released tool $release against $tool, $(cat "$work"/product/* | wc -c) bytes in $corpus_files files"
 
 failures=0
 for ((i = 0; i < ${#levels}; i++)); do

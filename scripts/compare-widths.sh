@@ -52,18 +52,10 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/solidsetup-widths.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 # The product folders: the whole corpus, and the slice.
-mkdir -p "$work/whole" "$work/slice"
-files=0
-while read -r name; do
-  case $name in '' | '#'*) continue ;; esac
-  [ -f "$dir/$name" ] || fail "corpus file $dir/$name is missing (the wine64 package installs it)"
-  cp "$dir/$name" "$work/whole/$name"
-  head -c "$slice_bytes" "$dir/$name" >"$work/slice/$name"
-  files=$((files + 1))
-done <"$list"
-[ $files -gt 0 ] || fail "no files in the corpus list"
-# Both tools read the same folder, so the same times go into both archives.
-touch -d '2024-05-06 07:08:10' "$work"/whole/* "$work"/slice/*
+. "$src/scripts/corpus.sh"
+corpus_folder "$list" "$dir" "$work/whole" || fail "$corpus_error"
+corpus_folder "$list" "$dir" "$work/slice" "$slice_bytes" || fail "$corpus_error"
+files=$corpus_files
 
 # Runs a command, leaving its wall and CPU seconds in $took.
 TIMEFORMAT='%R s (CPU %U s)'
