@@ -108,6 +108,139 @@ void BuildLimitedLengths(const uint32_t* frequencies, uint32_t count, uint32_t m
     for (size_t i = 0; i < chosen; ++i) CountLeaves(levels, maxBits - 1, static_cast<int32_t>(i), lengths);
 }
 
+namespace {
+
+// The costs of one symbol's lengths: its bits at each length plus the price
+// of sending that length, and the code space (2^-maxBits units) each takes.
+struct SymbolLengths {
+    uint32_t frequency;
+    const uint32_t* price;  // maxBits + 1 prices, for lengths 0 to maxBits
+    uint32_t maxBits;
+
+    int64_t Cost(uint32_t l) const { return static_cast<int64_t>(frequency) * l + price[l]; }
+    int64_t Room(uint32_t l) const { return l == 0 ? 0 : (int64_t(1) << maxBits) >> l; }
+    // The lengths by the room they take, most first: 1 to maxBits, then no
+    // code (only for a symbol that never occurs); End() after the last.
+    uint32_t End() const { return maxBits + 1; }
+    uint32_t Next(uint32_t l) const {
+        if (l == 0) return End();
+        if (l < maxBits) return l + 1;
+        return frequency == 0 ? 0u : End();
+    }
+};
+
+// Each symbol's cheapest length when a unit of code space costs lambda
+// (in 2^-16 bits; of equal ones, the length taking more space); returns
+// the code space they take.
+int64_t ChooseForSpacePrice(const uint32_t* frequencies, uint32_t count, uint32_t maxBits,
+                            const uint32_t* lengthPrices, uint64_t lambda, uint8_t* lengths) {
+    int64_t used = 0;
+    for (uint32_t s = 0; s < count; ++s) {
+        const SymbolLengths symbol = {frequencies[s], lengthPrices + s * (maxBits + 1), maxBits};
+        uint64_t best = UINT64_MAX;
+        uint32_t bestLength = 0;
+        for (uint32_t l = 1; l != symbol.End(); l = symbol.Next(l)) {
+            uint64_t c = (static_cast<uint64_t>(symbol.Cost(l)) << 16) + lambda * static_cast<uint64_t>(symbol.Room(l));
+            if (c < best) best = c, bestLength = l;
+        }
+        lengths[s] = static_cast<uint8_t>(bestLength);
+        used += symbol.Room(bestLength);
+    }
+    return used;
+}
+
+// A symbol's step from a length to one taking less room: it frees `room`
+// units for `cost` more bits, so it pays once a unit is worth cost / room.
+struct SpaceStep {
+    int64_t cost;
+    int64_t room;
+    uint32_t symbol;
+    uint32_t to;
+};
+
+// a before b: the lower price of space, then by symbol (one symbol's steps
+// never tie).
+bool CheaperStep(const SpaceStep& a, const SpaceStep& b) {
+    int64_t left = a.cost * b.room;
+    int64_t right = b.cost * a.room;
+    return left != right ? left < right : a.symbol < b.symbol;
+}
+
+// The symbol's next step from length at along the lower hull of its costs:
+// the one that pays at the lowest price of space (of equal ones, the
+// farthest). Returns false when every other length takes more room.
+bool NextStep(const SymbolLengths& symbol, uint32_t symbolIndex, uint32_t at, SpaceStep* step) {
+    uint32_t to = symbol.End();
+    for (uint32_t l = symbol.Next(at); l != symbol.End(); l = symbol.Next(l)) {
+        if (to == symbol.End() || (symbol.Cost(l) - symbol.Cost(at)) * (symbol.Room(at) - symbol.Room(to)) <=
+                                      (symbol.Cost(to) - symbol.Cost(at)) * (symbol.Room(at) - symbol.Room(l))) {
+            to = l;
+        }
+    }
+    if (to == symbol.End()) return false;
+    *step = {symbol.Cost(to) - symbol.Cost(at), symbol.Room(at) - symbol.Room(to), symbolIndex, to};
+    return true;
+}
+
+}  // namespace
+
+void BuildPricedLengths(const uint32_t* frequencies, uint32_t count, uint32_t maxBits, const uint32_t* lengthPrices,
+                        uint8_t* lengths) {
+    const int64_t space = int64_t(1) << maxBits;
+    // The lengths that cost the least for the space they take: each symbol's
+    // cheapest length once code space has a price, at the lowest price where
+    // they fit. First the power of two of that price (a price of 2^46 puts
+    // every symbol at maxBits or no code, which fits any alphabet of the
+    // format)...
+    uint32_t low = 0, high = 46;
+    while (low < high) {
+        uint32_t mid = (low + high) / 2;
+        if (ChooseForSpacePrice(frequencies, count, maxBits, lengthPrices, uint64_t(1) << mid, lengths) <= space) {
+            high = mid;
+        } else {
+            low = mid + 1;
+        }
+    }
+    // ...then from half that price, which does not fit, the steps that pay
+    // up to it, cheapest first, until the code fits.
+    const uint64_t below = high == 0 ? 0 : uint64_t(1) << (high - 1);
+    int64_t used = ChooseForSpacePrice(frequencies, count, maxBits, lengthPrices, below, lengths);
+    std::vector<SpaceStep> steps;
+    for (uint32_t s = 0; s < count && used > space; ++s) {
+        const SymbolLengths symbol = {frequencies[s], lengthPrices + s * (maxBits + 1), maxBits};
+        SpaceStep step;
+        for (uint32_t at = lengths[s]; NextStep(symbol, s, at, &step); at = step.to) {
+            if ((step.cost << 16) > static_cast<int64_t>(uint64_t(1) << high) * step.room) break;
+            steps.push_back(step);
+        }
+    }
+    std::sort(steps.begin(), steps.end(), CheaperStep);
+    for (size_t i = 0; i < steps.size() && used > space; ++i) {
+        used -= steps[i].room;
+        lengths[steps[i].symbol] = static_cast<uint8_t>(steps[i].to);
+    }
+    // The last step taken may free more than was needed: what is left goes,
+    // a length at a time, where shortening a code saves the most (or loses
+    // the least) for the space it takes, until the code is complete, as
+    // decoders expect. (The longest code always fits what is left.)
+    for (;;) {
+        int64_t bestGain = INT64_MIN;
+        int64_t bestRoom = 1;
+        uint32_t best = count;
+        for (uint32_t s = 0; s < count; ++s) {
+            const uint32_t l = lengths[s];
+            if (l <= 1 || used + (space >> l) > space) continue;
+            const uint32_t* price = lengthPrices + s * (maxBits + 1);
+            int64_t gain = static_cast<int64_t>(frequencies[s]) + price[l] - static_cast<int64_t>(price[l - 1]);
+            int64_t room = space >> l;
+            if (best == count || gain * bestRoom > bestGain * room) bestGain = gain, bestRoom = room, best = s;
+        }
+        if (best == count) break;
+        used += space >> lengths[best];
+        lengths[best] -= 1;
+    }
+}
+
 void AssignCanonicalCodes(const uint8_t* lengths, uint32_t count, uint16_t* codes) {
     uint32_t lengthCount[16] = {};
     for (uint32_t i = 0; i < count; ++i) lengthCount[lengths[i] & 15] += 1;

@@ -157,12 +157,39 @@ namespace {
 
 enum : uint32_t {
     kMostDrawnShift = 5,  // the weakest pull towards the previous lengths tried: 1/32
+    kBalanceRounds = 2,
 };
+
+// One alphabet's lengths, each weighed with the price of its change against base.
+void BalanceAlphabet(const uint32_t* counts, uint32_t count, const uint8_t* base, const uint32_t* changePrice,
+                     uint8_t* lengths) {
+    const uint32_t kChoices = kMaxCodeBits + 1;
+    uint32_t lengthPrices[kLiteralAlphabet * kChoices];
+    for (uint32_t s = 0; s < count; ++s) {
+        for (uint32_t l = 0; l < kChoices; ++l) lengthPrices[s * kChoices + l] = changePrice[(l - base[s]) & 15];
+    }
+    BuildPricedLengths(counts, count, kMaxCodeBits, lengthPrices, lengths);
+}
+
+// Lengths for the counts weighed against what sending them costs in the
+// table block that would send start.
+void BalanceTables(const uint32_t* counts, const uint8_t* previousLengths, const uint8_t* start, uint8_t* lengths) {
+    uint32_t changePrice[16];
+    const uint8_t* base = TableChangePrices(start, previousLengths, changePrice);
+    uint32_t adjusted[kLiteralAlphabet];
+    std::memcpy(adjusted, counts, sizeof(adjusted));
+    adjusted[kSymNewTables] += 1;  // always keep a way to send the next table block
+    BalanceAlphabet(adjusted, kLiteralAlphabet, base, changePrice, lengths);
+    BalanceAlphabet(counts + kDistanceTableOffset, kDistanceAlphabet, base + kDistanceTableOffset, changePrice,
+                    lengths + kDistanceTableOffset);
+    BalanceAlphabet(counts + kRecentTableOffset, kRecentLengthAlphabet, base + kRecentTableOffset, changePrice,
+                    lengths + kRecentTableOffset);
+}
 
 // Code lengths for the counts that cost the least together with their table
 // block: the lengths built from the counts alone, or from counts drawn a
 // little towards the previous block's lengths, whose changes cost fewer bits
-// to send.
+// to send, or lengths weighed against the prices of their changes.
 void BuildTablesForCost(const uint32_t* counts, const uint8_t* previousLengths, bool drawn, uint8_t* lengths) {
     BuildTablesFromCounts(counts, lengths);
     if (!drawn) return;
@@ -185,6 +212,19 @@ void BuildTablesForCost(const uint32_t* counts, const uint8_t* previousLengths, 
             bestBits = bits;
             std::memcpy(lengths, trial, kTableLengthCount);
         }
+    }
+    // Then lengths weighed against the prices of their changes in the block
+    // that sends the best so far, twice: each round's block prices the next.
+    uint8_t start[kTableLengthCount];
+    std::memcpy(start, lengths, kTableLengthCount);
+    for (uint32_t round = 0; round < kBalanceRounds; ++round) {
+        BalanceTables(counts, previousLengths, start, trial);
+        uint64_t bits = TableAndSymbolBits(counts, trial, previousLengths);
+        if (bits < bestBits) {
+            bestBits = bits;
+            std::memcpy(lengths, trial, kTableLengthCount);
+        }
+        std::memcpy(start, trial, kTableLengthCount);
     }
 }
 

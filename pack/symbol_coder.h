@@ -65,9 +65,9 @@ uint64_t TableAndSymbolBits(const uint32_t* counts, const uint8_t* lengths, cons
 
 struct BlockCoderOptions {
     uint32_t blockTokens;  // tokens weighed at a time for a new table block
-    // Also weigh codes drawn towards the previous block's lengths, which are
-    // cheaper to send (a few more builds a block, worth it where the parse
-    // is the slow part).
+    // Also weigh codes drawn towards the previous block's lengths, and codes
+    // whose lengths are weighed against what sending them costs (a few more
+    // builds a block, worth it where the parse is the slow part).
     bool drawTables;
 };
 

@@ -140,6 +140,15 @@ bool PlanBest(const uint8_t* lengths, const uint8_t* previousLengths, LengthPlan
 
 }  // namespace
 
+const uint8_t* TableChangePrices(const uint8_t* lengths, const uint8_t* previousLengths, uint32_t* prices) {
+    static const uint8_t kZeros[kTableLengthCount] = {};
+    LengthPlan plan;
+    const bool keep = PlanBest(lengths, previousLengths, &plan);
+    // A change the block's code lacks would bring a code for it: a guess.
+    for (uint32_t s = 0; s < 16; ++s) prices[s] = plan.codeLengths[s] ? plan.codeLengths[s] : 7;
+    return keep ? previousLengths : kZeros;
+}
+
 uint32_t TableBlockBits(const uint8_t* lengths, const uint8_t* previousLengths) {
     LengthPlan plan;
     PlanBest(lengths, previousLengths, &plan);

@@ -14,3 +14,8 @@ void WriteTableBlock(BitOutput* writer, const uint8_t* lengths, uint8_t* previou
 
 // The size in bits that WriteTableBlock would write.
 uint32_t TableBlockBits(const uint8_t* lengths, const uint8_t* previousLengths);
+
+// Prices in bits of the 16 change symbols (a length minus its base, modulo
+// 16) in the cheapest table block for lengths. Returns that block's base:
+// previousLengths, or zeros when coding against them is cheaper.
+const uint8_t* TableChangePrices(const uint8_t* lengths, const uint8_t* previousLengths, uint32_t* prices);

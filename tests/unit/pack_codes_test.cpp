@@ -184,6 +184,106 @@ TEST(PackHuffman, LengthsCostTheLeastThatTheLimitAllows) {
     }
 }
 
+// Bits of the counted symbols under the lengths, plus what the priced
+// lengths cost to send (prices: maxBits + 1 per symbol).
+uint64_t PricedCost(const std::vector<uint32_t>& counts, const std::vector<uint8_t>& lengths,
+                    const std::vector<uint32_t>& prices) {
+    uint64_t cost = 0;
+    for (size_t i = 0; i < counts.size(); ++i) {
+        cost += static_cast<uint64_t>(counts[i]) * lengths[i] + prices[i * (kMaxCodeBits + 1) + lengths[i]];
+    }
+    return cost;
+}
+
+TEST(PackHuffman, PricedLengthsFillTheCodeSpaceAndCodeEverySymbolUsed) {
+    std::mt19937 rng(23);
+    const uint32_t choices = kMaxCodeBits + 1;
+    for (int round = 0; round < 400; ++round) {
+        uint32_t n = 1 + rng() % kLiteralAlphabet;
+        std::vector<uint32_t> counts(n);
+        for (auto& c : counts) c = rng() % 3 == 0 ? 0 : 1 + (rng() % (1u << (rng() % (round % 2 ? 24 : 10))));
+        // Random prices, or those of changes against random earlier lengths.
+        std::vector<uint32_t> prices(n * choices);
+        std::vector<uint32_t> change(16);
+        for (auto& p : change) p = 1 + rng() % 8;
+        for (uint32_t i = 0; i < n; ++i) {
+            uint32_t base = rng() % 16;
+            for (uint32_t l = 0; l < choices; ++l) {
+                prices[i * choices + l] = round % 3 == 0 ? rng() % 40 : change[(l - base) & 15];
+            }
+        }
+        std::vector<uint8_t> lengths(n);
+        BuildPricedLengths(counts.data(), n, kMaxCodeBits, prices.data(), lengths.data());
+        uint32_t coded = 0;
+        for (uint32_t i = 0; i < n; ++i) {
+            ASSERT_LE(lengths[i], kMaxCodeBits);
+            if (counts[i] != 0) {
+                ASSERT_GE(lengths[i], 1) << "round " << round << " symbol " << i;
+            }
+            coded += lengths[i] != 0;
+        }
+        // Never overfull; complete as soon as two symbols have codes.
+        uint64_t kraft = KraftSum(lengths.data(), n);
+        ASSERT_LE(kraft, 1ull << kMaxCodeBits) << "round " << round;
+        if (coded >= 2) {
+            EXPECT_EQ(kraft, 1ull << kMaxCodeBits) << "round " << round;
+        }
+    }
+}
+
+TEST(PackHuffman, PricedLengthsCostAboutWhatHuffmansDoWhenLengthsAreFree) {
+    // Free lengths leave only the symbols' bits, where Huffman's code is the
+    // best there is: the priced lengths, a heuristic, may lose a little.
+    std::mt19937 rng(29);
+    uint64_t pricedTotal = 0, huffmanTotal = 0;
+    for (int round = 0; round < 300; ++round) {
+        uint32_t n = 2 + rng() % (kLiteralAlphabet - 1);
+        std::vector<uint32_t> counts(n);
+        for (auto& c : counts) c = rng() % 4 == 0 ? 0 : 1 + (rng() % (1u << (rng() % (round % 2 ? 22 : 12))));
+        counts[0] = 1;
+        counts[1] = 1;
+        std::vector<uint32_t> free(n * (kMaxCodeBits + 1), 0);
+        std::vector<uint8_t> priced(n), huffman(n);
+        BuildPricedLengths(counts.data(), n, kMaxCodeBits, free.data(), priced.data());
+        BuildLimitedLengths(counts.data(), n, kMaxCodeBits, huffman.data());
+        uint64_t pricedCost = PricedCost(counts, priced, free);
+        uint64_t huffmanCost = PricedCost(counts, huffman, free);
+        ASSERT_GE(pricedCost, huffmanCost);
+        EXPECT_LE(pricedCost, huffmanCost + huffmanCost / 16) << "round " << round;
+        pricedTotal += pricedCost;
+        huffmanTotal += huffmanCost;
+    }
+    EXPECT_LE(pricedTotal, huffmanTotal + huffmanTotal / 1000);
+}
+
+TEST(PackHuffman, PricedLengthsKeepEarlierLengthsWhereChangesCostMore) {
+    // Counts of two blocks alike but for noise; sending a length unchanged
+    // costs 1 bit, a change 6.
+    std::mt19937 rng(31);
+    const uint32_t n = kLiteralAlphabet;
+    std::vector<uint32_t> before(n), after(n);
+    for (uint32_t i = 0; i < n; ++i) {
+        before[i] = 1 + static_cast<uint32_t>(4000.0 / (1 + i));
+        after[i] = before[i] + rng() % (1 + before[i] / 4);
+    }
+    std::vector<uint8_t> earlier(n), huffman(n), priced(n);
+    BuildLimitedLengths(before.data(), n, kMaxCodeBits, earlier.data());
+    BuildLimitedLengths(after.data(), n, kMaxCodeBits, huffman.data());
+    std::vector<uint32_t> prices(n * (kMaxCodeBits + 1));
+    for (uint32_t i = 0; i < n; ++i) {
+        for (uint32_t l = 0; l <= kMaxCodeBits; ++l) prices[i * (kMaxCodeBits + 1) + l] = l == earlier[i] ? 1 : 6;
+    }
+    BuildPricedLengths(after.data(), n, kMaxCodeBits, prices.data(), priced.data());
+    uint32_t keptByHuffman = 0, keptByPriced = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        keptByHuffman += huffman[i] == earlier[i];
+        keptByPriced += priced[i] == earlier[i];
+    }
+    EXPECT_GT(keptByPriced, keptByHuffman);
+    EXPECT_LT(PricedCost(after, priced, prices), PricedCost(after, huffman, prices));
+    EXPECT_EQ(KraftSum(priced.data(), n), 1ull << kMaxCodeBits);
+}
+
 // A context reading the given bytes, as a pass would set it up.
 struct DecoderFixture {
     UnpackState* context;
