@@ -54,9 +54,10 @@ struct StretchMatches {
 void FindStretchMatches(const ParseInput& input, StretchMatches* matches);
 
 // Near-optimal parse: shortest path over prices, with the matches found for
-// this stretch. `passes` > 1 plans blocks from each pass's result (split
-// where a code of their own pays for its table) and prices the next pass
-// with each block's code. Appends the tokens, and the index of each block's
-// first token to blockStarts (the coder weighs a new table there).
+// this stretch. With `passes` > 1, a quick lazy parse first plans blocks
+// (split where a code of their own pays for its table) and prices the first
+// pass with each block's code; each later pass is priced with the code that
+// the pass before gave each block. Appends the tokens, and the index of each
+// block's first token to blockStarts (the coder weighs a new table there).
 void ParseOptimal(const ParseInput& input, const StretchMatches& matches, uint32_t passes, CopyHistory* copies,
                   std::vector<Token>* tokens, std::vector<size_t>* blockStarts);

@@ -11,7 +11,8 @@ namespace {
 enum : uint32_t {
     kSegment = 16384,       // positions solved as one shortest-path problem
     kMaxCandidates = 24,
-    kPlanningNiceLength = 32,  // a copy this long is taken whole in the passes that plan blocks
+    kPlanningNiceLength = 20,  // a copy this long is taken whole in the passes that plan blocks
+    kQuickLazyLength = 32,     // the quick parse takes a copy this long without looking one byte on
     kUnreached = 0xFFFFFFFFu,
 };
 
@@ -306,12 +307,78 @@ void ParseRange(const ParseInput& input, const StretchMatches& matches, const Pr
     }
 }
 
+// The longest copy at pos that the format can send: at a recent distance or
+// the finder's longest; a literal (distance 0) when there is none.
+Token LongestCopy(const ParseInput& input, const StretchMatches& matches, uint32_t pos, uint32_t end,
+                  const CopyHistory& history) {
+    Token best = {1, 0};
+    const uint32_t available = end - pos;
+    const uint8_t* here = input.history + pos;
+    for (uint32_t k = 0; k < 4; ++k) {
+        const uint32_t distance = RecentDistance(history, k);
+        if (distance == 0 || distance > pos - input.windowStart) continue;
+        uint32_t limit = MaxRecentLength(distance);
+        if (limit > available) limit = available;
+        const uint32_t length = CommonLength(here, here - distance, limit);
+        if (length >= MinRecentLength(distance) && length > best.length) best = {length, distance};
+    }
+    const uint32_t first = matches.first[pos - input.begin];
+    const uint32_t last = matches.first[pos - input.begin + 1];
+    if (last > first) {
+        // The finder's candidates come in order of length; it checked the
+        // shortest length a long copy at that distance needs.
+        MatchCandidate m = matches.candidates[last - 1];
+        if (m.length > available) m.length = available;
+        const bool sendable = m.length == kShortCopyLength ? m.distance <= kShortCopyReach
+                                                           : m.length >= MinLongLength(m.distance);
+        if (m.length > best.length && sendable) best = {m.length, m.distance};
+    }
+    return best;
+}
+
+// A quick lazy parse of positions begin..end over the stretch's matches,
+// only to plan the blocks of the first optimal pass: each position takes its
+// longest copy, unless the next position has a longer one by two bytes.
+void ParseQuick(const ParseInput& input, const StretchMatches& matches, uint32_t begin, uint32_t end,
+                CopyHistory* copies, std::vector<Token>* tokens) {
+    for (uint32_t pos = begin; pos < end;) {
+        Token token = LongestCopy(input, matches, pos, end, *copies);
+        if (token.distance != 0 && token.length < kQuickLazyLength && pos + 1 < end &&
+            LongestCopy(input, matches, pos + 1, end, *copies).length > token.length + 1) {
+            token = {1, 0};
+        }
+        tokens->push_back(token);
+        if (token.distance != 0) RecordCopy(copies, token.length, token.distance);
+        pos += token.length;
+    }
+}
+
 // A stretch of positions priced with one code.
 struct PlannedBlock {
     uint32_t begin;
     uint32_t end;
     uint32_t prices[kTableLengthCount];
 };
+
+// Prices for a block from the counts of its symbols: by the code they would
+// get, or for the stretch's first block by the code in force where the coder
+// would keep it (it sends them for less than a new table block and code).
+void PriceBlock(const ParseInput& input, const uint32_t* counts, bool first, uint32_t* prices) {
+    uint8_t lengths[kTableLengthCount];
+    BuildTablesFromCounts(counts, lengths);
+    PricesFromLengths(lengths, kUnusedSymbolGuess, prices);
+    if (!first || input.tables == nullptr || !input.tables->haveTables) return;
+    uint64_t keepBits = 0;
+    uint64_t newBits = input.tables->lengths[kSymNewTables] + TableBlockBits(lengths, input.tables->previousLengths);
+    bool covered = true;
+    for (uint32_t i = 0; i < kTableLengthCount; ++i) {
+        if (counts[i] == 0) continue;
+        covered &= input.tables->lengths[i] != 0;
+        keepBits += static_cast<uint64_t>(counts[i]) * input.tables->lengths[i];
+        newBits += static_cast<uint64_t>(counts[i]) * lengths[i];
+    }
+    if (covered && keepBits <= newBits) PricesFromLengths(input.tables->lengths, kUnusedSymbolGuess, prices);
+}
 
 // Plans the next pass's blocks from this pass's tokens: where a code of its
 // own pays, and each block's prices from the code its tokens would get.
@@ -356,27 +423,27 @@ void PlanBlocks(const ParseInput& input, const Token* tokens, size_t count, cons
         next.end = r + 1 == ranges.size() ? input.end : positions[ranges[r].second];
         uint32_t counts[kTableLengthCount];
         CountTokenRange(symbols, ranges[r].first, ranges[r].second, counts);
-        uint8_t lengths[kTableLengthCount];
-        BuildTablesFromCounts(counts, lengths);
-        PricesFromLengths(lengths, kUnusedSymbolGuess, next.prices);
-        // When the code in force would send the first block for less than a
-        // new table block plus the new code, the coder keeps it: price by it.
-        if (r == 0 && haveTables) {
-            uint64_t keepBits = 0;
-            uint64_t newBits = input.tables->lengths[kSymNewTables] +
-                               TableBlockBits(lengths, input.tables->previousLengths);
-            bool covered = true;
-            for (uint32_t i = 0; i < kTableLengthCount; ++i) {
-                if (counts[i] == 0) continue;
-                covered &= input.tables->lengths[i] != 0;
-                keepBits += static_cast<uint64_t>(counts[i]) * input.tables->lengths[i];
-                newBits += static_cast<uint64_t>(counts[i]) * lengths[i];
-            }
-            if (covered && keepBits <= newBits) {
-                PricesFromLengths(input.tables->lengths, kUnusedSymbolGuess, next.prices);
-            }
-        }
+        PriceBlock(input, counts, r == 0, next.prices);
         if (next.end > next.begin) planned->push_back(next);
+    }
+}
+
+// Prices each block anew from the symbols of its tokens under its old
+// prices, keeping the blocks where they are.
+void RepriceBlocks(const ParseInput& input, const Token* tokens, size_t count, const CopyHistory& start,
+                   const std::vector<size_t>& blockFirstToken, std::vector<PlannedBlock>* blocks) {
+    CopyHistory history = start;
+    uint32_t pos = input.begin;
+    for (size_t b = 0; b < blocks->size(); ++b) {
+        const size_t first = blockFirstToken[b];
+        const size_t last = b + 1 < blockFirstToken.size() ? blockFirstToken[b + 1] : count;
+        uint32_t counts[kTableLengthCount];
+        CountTokenSymbols(tokens + first, last - first, input.history + pos, history, (*blocks)[b].prices, counts);
+        for (size_t t = first; t < last; ++t) {
+            if (tokens[t].distance != 0) RecordCopy(&history, tokens[t].length, tokens[t].distance);
+            pos += tokens[t].length;
+        }
+        PriceBlock(input, counts, b == 0, (*blocks)[b].prices);
     }
 }
 
@@ -410,10 +477,18 @@ void ParseOptimal(const ParseInput& input, const StretchMatches& matches, uint32
     blocks[0].begin = input.begin;
     blocks[0].end = input.end;
     std::memcpy(blocks[0].prices, input.prices, sizeof(blocks[0].prices));
-    std::vector<PlannedBlock> planned;
     std::vector<size_t> firstTokens;
-    PriceTables tables;
     const size_t firstToken = tokens->size();
+    if (passes > 1) {
+        // The first planning pass is priced by blocks planned from a quick
+        // parse: far closer to its own statistics than the code in force.
+        CopyHistory history = *copies;
+        ParseQuick(input, matches, input.begin, input.end, &history, tokens);
+        std::vector<PlannedBlock> planned;
+        PlanBlocks(input, tokens->data() + firstToken, tokens->size() - firstToken, *copies, blocks, {0}, &planned);
+        blocks.swap(planned);
+    }
+    PriceTables tables;
     for (uint32_t pass = 0;; ++pass) {
         CopyHistory history = *copies;
         tokens->resize(firstToken);
@@ -432,9 +507,8 @@ void ParseOptimal(const ParseInput& input, const StretchMatches& matches, uint32
             *copies = history;
             break;
         }
-        PlanBlocks(input, tokens->data() + firstToken, tokens->size() - firstToken, *copies, blocks, firstTokens,
-                   &planned);
-        blocks.swap(planned);
+        // The blocks stay; their prices follow this pass's statistics.
+        RepriceBlocks(input, tokens->data() + firstToken, tokens->size() - firstToken, *copies, firstTokens, &blocks);
     }
     for (size_t first : firstTokens) blockStarts->push_back(firstToken + first);
 }

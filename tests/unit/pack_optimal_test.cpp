@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "pack/parse.h"
 #include "pack/solid_encoder.h"
 #include "pack/tree_finder.h"
 #include "pack_roundtrip.h"
@@ -157,6 +158,46 @@ TEST(OptimalLevels, NewTableWhereTheDataChangesWithinAStretch) {
         EncodeEntry(&encoder, data.data(), data.size(), &packed, &checkpoint);
         EXPECT_GE(encoder.tables.blocksSent, 2u) << "level " << level;
         ExpectRoundTrip({{"mixed.bin", data}}, level);
+    }
+}
+
+TEST(OptimalLevels, CopiesCutShortByTheStretchEndStaySendable) {
+    // Random bytes, then their first 64 bytes again 0x40000 back, where a
+    // copy needs 5 bytes: a stretch that ends 1 to 8 bytes into the repeat
+    // cuts the copy to a length the format may not send, in the quick parse
+    // that plans the blocks and in every optimal pass.
+    const uint32_t far = 0x40000;
+    std::vector<uint8_t> data = RandomBytes(far + 64, 41);
+    std::memcpy(data.data() + far, data.data(), 64);
+    const uint32_t size = static_cast<uint32_t>(data.size());
+    for (uint32_t cut = 1; cut <= 8; ++cut) {
+        TreeFinder tree;
+        TreeFinderInit(&tree, 32, 64);
+        const uint32_t begin = far - 300;
+        TreeInsertUpTo(&tree, data.data(), begin, size);
+        uint32_t prices[kTableLengthCount];
+        for (uint32_t& p : prices) p = 7;
+        ParseInput input = {data.data(), begin, far + cut, 0, nullptr, prices, nullptr, &tree, size};
+        StretchMatches matches;
+        FindStretchMatches(input, &matches);
+        CopyHistory copies = {};
+        std::vector<Token> tokens;
+        std::vector<size_t> blockStarts;
+        ParseOptimal(input, matches, 2, &copies, &tokens, &blockStarts);
+        CopyHistory history = {};
+        uint32_t covered = 0;
+        for (const Token& token : tokens) {
+            if (token.distance != 0) {
+                CodedSymbol symbol;
+                ASSERT_LT(ChooseCopySymbol(token.length, token.distance, history, prices, &symbol), kImpossiblePrice)
+                    << "cut " << cut;
+                RecordCopy(&history, token.length, token.distance);
+            }
+            covered += token.length;
+        }
+        EXPECT_EQ(covered, far + cut - begin) << "cut " << cut;
+        ASSERT_FALSE(blockStarts.empty());
+        EXPECT_EQ(blockStarts[0], 0u);
     }
 }
 
