@@ -224,19 +224,19 @@ void BuildPricedLengths(const uint32_t* frequencies, uint32_t count, uint32_t ma
     // the least) for the space it takes, until the code is complete, as
     // decoders expect. (The longest code always fits what is left.)
     for (;;) {
-        int64_t bestGain = INT64_MIN;
+        int64_t bestGain = 0;
         int64_t bestRoom = 1;
         uint32_t best = count;
         for (uint32_t s = 0; s < count; ++s) {
+            const SymbolLengths symbol = {frequencies[s], lengthPrices + s * (maxBits + 1), maxBits};
             const uint32_t l = lengths[s];
-            if (l <= 1 || used + (space >> l) > space) continue;
-            const uint32_t* price = lengthPrices + s * (maxBits + 1);
-            int64_t gain = static_cast<int64_t>(frequencies[s]) + price[l] - static_cast<int64_t>(price[l - 1]);
-            int64_t room = space >> l;
+            const int64_t room = symbol.Room(l);  // what one bit shorter takes more
+            if (l <= 1 || used + room > space) continue;
+            const int64_t gain = symbol.Cost(l) - symbol.Cost(l - 1);
             if (best == count || gain * bestRoom > bestGain * room) bestGain = gain, bestRoom = room, best = s;
         }
         if (best == count) break;
-        used += space >> lengths[best];
+        used += bestRoom;
         lengths[best] -= 1;
     }
 }

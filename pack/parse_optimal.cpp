@@ -341,15 +341,22 @@ Token LongestCopy(const ParseInput& input, const StretchMatches& matches, uint32
 // longest copy, unless the next position has a longer one by two bytes.
 void ParseQuick(const ParseInput& input, const StretchMatches& matches, uint32_t begin, uint32_t end,
                 CopyHistory* copies, std::vector<Token>* tokens) {
+    if (begin >= end) return;
+    Token here = LongestCopy(input, matches, begin, end, *copies);
     for (uint32_t pos = begin; pos < end;) {
-        Token token = LongestCopy(input, matches, pos, end, *copies);
-        if (token.distance != 0 && token.length < kQuickLazyLength && pos + 1 < end &&
-            LongestCopy(input, matches, pos + 1, end, *copies).length > token.length + 1) {
-            token = {1, 0};
+        Token token = here;
+        // After a literal the history is the same, so the copy looked up
+        // one byte on is the next position's own.
+        bool lookedOn = false;
+        if (token.distance != 0 && token.length < kQuickLazyLength && pos + 1 < end) {
+            here = LongestCopy(input, matches, pos + 1, end, *copies);
+            lookedOn = true;
+            if (here.length > token.length + 1) token = {1, 0};
         }
         tokens->push_back(token);
         if (token.distance != 0) RecordCopy(copies, token.length, token.distance);
         pos += token.length;
+        if (pos < end && !(lookedOn && token.distance == 0)) here = LongestCopy(input, matches, pos, end, *copies);
     }
 }
 

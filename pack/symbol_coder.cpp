@@ -134,23 +134,37 @@ bool CodeCovers(const uint32_t* counts, const uint8_t* lengths) {
     return true;
 }
 
+// Builds the three codes of a table block, each by build(counts, count,
+// offset, lengths) from its own part of the 374 counts and lengths (offset:
+// where the part starts). The literal table counts symbol 269 once more, so
+// that every code keeps a way to send the next table block.
+template <typename Build>
+void BuildEachCode(const uint32_t* counts, uint8_t* lengths, Build build) {
+    uint32_t adjusted[kLiteralAlphabet];
+    std::memcpy(adjusted, counts, sizeof(adjusted));
+    adjusted[kSymNewTables] += 1;
+    build(adjusted, kLiteralAlphabet, 0u, lengths);
+    build(counts + kDistanceTableOffset, kDistanceAlphabet, kDistanceTableOffset, lengths + kDistanceTableOffset);
+    build(counts + kRecentTableOffset, kRecentLengthAlphabet, kRecentTableOffset, lengths + kRecentTableOffset);
+}
+
+// Bits of the counted symbols under the lengths, their extra bits aside.
+uint64_t CountedSymbolBits(const uint32_t* counts, const uint8_t* lengths) {
+    uint64_t bits = 0;
+    for (uint32_t s = 0; s < kTableLengthCount; ++s) bits += static_cast<uint64_t>(counts[s]) * lengths[s];
+    return bits;
+}
+
 }  // namespace
 
 void BuildTablesFromCounts(const uint32_t* counts, uint8_t* lengths) {
-    uint32_t adjusted[kLiteralAlphabet];
-    std::memcpy(adjusted, counts, sizeof(adjusted));
-    adjusted[kSymNewTables] += 1;  // always keep a way to send the next table block
-    BuildLimitedLengths(adjusted, kLiteralAlphabet, kMaxCodeBits, lengths);
-    BuildLimitedLengths(counts + kDistanceTableOffset, kDistanceAlphabet, kMaxCodeBits,
-                        lengths + kDistanceTableOffset);
-    BuildLimitedLengths(counts + kRecentTableOffset, kRecentLengthAlphabet, kMaxCodeBits,
-                        lengths + kRecentTableOffset);
+    BuildEachCode(counts, lengths, [](const uint32_t* part, uint32_t count, uint32_t, uint8_t* partLengths) {
+        BuildLimitedLengths(part, count, kMaxCodeBits, partLengths);
+    });
 }
 
 uint64_t TableAndSymbolBits(const uint32_t* counts, const uint8_t* lengths, const uint8_t* previousLengths) {
-    uint64_t bits = TableBlockBits(lengths, previousLengths);
-    for (uint32_t s = 0; s < kTableLengthCount; ++s) bits += static_cast<uint64_t>(counts[s]) * lengths[s];
-    return bits;
+    return TableBlockBits(lengths, previousLengths) + CountedSymbolBits(counts, lengths);
 }
 
 namespace {
@@ -160,30 +174,19 @@ enum : uint32_t {
     kBalanceRounds = 2,
 };
 
-// One alphabet's lengths, each weighed with the price of its change against base.
-void BalanceAlphabet(const uint32_t* counts, uint32_t count, const uint8_t* base, const uint32_t* changePrice,
-                     uint8_t* lengths) {
-    const uint32_t kChoices = kMaxCodeBits + 1;
-    uint32_t lengthPrices[kLiteralAlphabet * kChoices];
-    for (uint32_t s = 0; s < count; ++s) {
-        for (uint32_t l = 0; l < kChoices; ++l) lengthPrices[s * kChoices + l] = changePrice[(l - base[s]) & 15];
-    }
-    BuildPricedLengths(counts, count, kMaxCodeBits, lengthPrices, lengths);
-}
-
-// Lengths for the counts weighed against what sending them costs in the
-// table block that would send start.
-void BalanceTables(const uint32_t* counts, const uint8_t* previousLengths, const uint8_t* start, uint8_t* lengths) {
-    uint32_t changePrice[16];
-    const uint8_t* base = TableChangePrices(start, previousLengths, changePrice);
-    uint32_t adjusted[kLiteralAlphabet];
-    std::memcpy(adjusted, counts, sizeof(adjusted));
-    adjusted[kSymNewTables] += 1;  // always keep a way to send the next table block
-    BalanceAlphabet(adjusted, kLiteralAlphabet, base, changePrice, lengths);
-    BalanceAlphabet(counts + kDistanceTableOffset, kDistanceAlphabet, base + kDistanceTableOffset, changePrice,
-                    lengths + kDistanceTableOffset);
-    BalanceAlphabet(counts + kRecentTableOffset, kRecentLengthAlphabet, base + kRecentTableOffset, changePrice,
-                    lengths + kRecentTableOffset);
+// Lengths for the counts, each weighed with the price of its change against
+// base (the base of the table block that priced the changes).
+void BalanceTables(const uint32_t* counts, const uint8_t* base, const uint32_t* changePrice, uint8_t* lengths) {
+    BuildEachCode(counts, lengths, [&](const uint32_t* part, uint32_t count, uint32_t offset, uint8_t* partLengths) {
+        const uint32_t kChoices = kMaxCodeBits + 1;
+        uint32_t lengthPrices[kLiteralAlphabet * kChoices];
+        for (uint32_t s = 0; s < count; ++s) {
+            for (uint32_t l = 0; l < kChoices; ++l) {
+                lengthPrices[s * kChoices + l] = changePrice[(l - base[offset + s]) & 15];
+            }
+        }
+        BuildPricedLengths(part, count, kMaxCodeBits, lengthPrices, partLengths);
+    });
 }
 
 // Code lengths for the counts that cost the least together with their table
@@ -215,16 +218,17 @@ void BuildTablesForCost(const uint32_t* counts, const uint8_t* previousLengths, 
     }
     // Then lengths weighed against the prices of their changes in the block
     // that sends the best so far, twice: each round's block prices the next.
-    uint8_t start[kTableLengthCount];
-    std::memcpy(start, lengths, kTableLengthCount);
+    uint32_t changePrice[16];
+    uint32_t blockBits;
+    const uint8_t* base = TableChangePrices(lengths, previousLengths, changePrice, &blockBits);
     for (uint32_t round = 0; round < kBalanceRounds; ++round) {
-        BalanceTables(counts, previousLengths, start, trial);
-        uint64_t bits = TableAndSymbolBits(counts, trial, previousLengths);
+        BalanceTables(counts, base, changePrice, trial);
+        base = TableChangePrices(trial, previousLengths, changePrice, &blockBits);
+        uint64_t bits = blockBits + CountedSymbolBits(counts, trial);
         if (bits < bestBits) {
             bestBits = bits;
             std::memcpy(lengths, trial, kTableLengthCount);
         }
-        std::memcpy(start, trial, kTableLengthCount);
     }
 }
 

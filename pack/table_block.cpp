@@ -21,6 +21,7 @@ struct LengthPlan {
 };
 
 const uint8_t kRunExtraBits[3] = {2, 3, 7};  // symbols 16, 17, 18
+const uint8_t kZeros[kTableLengthCount] = {};  // the base of a block that does not code against the previous one
 
 // Cheapest item sequence for the given bit-length code prices (in bits):
 // a shortest path over the positions, each step a change symbol or a run.
@@ -127,7 +128,6 @@ void PlanBlock(const uint8_t* lengths, const uint8_t* base, LengthPlan* plan) {
 
 // The better of coding against the previous lengths or against zeros.
 bool PlanBest(const uint8_t* lengths, const uint8_t* previousLengths, LengthPlan* plan) {
-    static const uint8_t kZeros[kTableLengthCount] = {};
     LengthPlan fresh;
     PlanBlock(lengths, kZeros, &fresh);
     PlanBlock(lengths, previousLengths, plan);
@@ -140,12 +140,13 @@ bool PlanBest(const uint8_t* lengths, const uint8_t* previousLengths, LengthPlan
 
 }  // namespace
 
-const uint8_t* TableChangePrices(const uint8_t* lengths, const uint8_t* previousLengths, uint32_t* prices) {
-    static const uint8_t kZeros[kTableLengthCount] = {};
+const uint8_t* TableChangePrices(const uint8_t* lengths, const uint8_t* previousLengths, uint32_t* prices,
+                                 uint32_t* blockBits) {
     LengthPlan plan;
     const bool keep = PlanBest(lengths, previousLengths, &plan);
     // A change the block's code lacks would bring a code for it: a guess.
     for (uint32_t s = 0; s < 16; ++s) prices[s] = plan.codeLengths[s] ? plan.codeLengths[s] : 7;
+    *blockBits = plan.bits;
     return keep ? previousLengths : kZeros;
 }
 

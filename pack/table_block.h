@@ -16,6 +16,8 @@ void WriteTableBlock(BitOutput* writer, const uint8_t* lengths, uint8_t* previou
 uint32_t TableBlockBits(const uint8_t* lengths, const uint8_t* previousLengths);
 
 // Prices in bits of the 16 change symbols (a length minus its base, modulo
-// 16) in the cheapest table block for lengths. Returns that block's base:
+// 16) in the cheapest table block for lengths, and that block's size in bits
+// (what TableBlockBits gives) in blockBits. Returns the block's base:
 // previousLengths, or zeros when coding against them is cheaper.
-const uint8_t* TableChangePrices(const uint8_t* lengths, const uint8_t* previousLengths, uint32_t* prices);
+const uint8_t* TableChangePrices(const uint8_t* lengths, const uint8_t* previousLengths, uint32_t* prices,
+                                 uint32_t* blockBits);
