@@ -26,15 +26,20 @@ void CountLeaves(const std::vector<std::vector<Coin>>& levels, uint32_t level, i
 
 enum : uint32_t { kMaxQuickLeaves = 1028 };  // the largest alphabet of the format
 
-// Optimal lengths without a limit, by the two-queue method over the leaves
+// A leaf as one sortable number: its weight above its symbol, so that the
+// order of the numbers is by weight, and by symbol among equal weights.
+inline uint64_t LeafKey(uint32_t weight, uint32_t symbol) { return (static_cast<uint64_t>(weight) << 32) | symbol; }
+inline uint32_t KeyWeight(uint64_t key) { return static_cast<uint32_t>(key >> 32); }
+inline uint32_t KeySymbol(uint64_t key) { return static_cast<uint32_t>(key); }
+
+// Optimal lengths without a limit, by the two-queue method over the n leaves
 // in order of weight (leaves before packages of the same weight, for
 // shallower trees). Returns the longest length.
-uint32_t UnlimitedLengths(const std::vector<Coin>& leaves, uint8_t* lengths) {
-    const uint32_t n = static_cast<uint32_t>(leaves.size());
+uint32_t UnlimitedLengths(const uint64_t* leaves, uint32_t n, uint8_t* lengths) {
     uint64_t weight[2 * kMaxQuickLeaves];
     uint32_t parent[2 * kMaxQuickLeaves];
     uint32_t depth[2 * kMaxQuickLeaves];
-    for (uint32_t i = 0; i < n; ++i) weight[i] = leaves[i].weight;
+    for (uint32_t i = 0; i < n; ++i) weight[i] = KeyWeight(leaves[i]);
     uint32_t leaf = 0;
     uint32_t package = n;
     for (uint32_t next = n; next < 2 * n - 1; ++next) {
@@ -55,7 +60,7 @@ uint32_t UnlimitedLengths(const std::vector<Coin>& leaves, uint8_t* lengths) {
     for (uint32_t node = 2 * n - 2; node-- > 0;) {
         depth[node] = depth[parent[node]] + 1;
         if (node < n) {
-            lengths[leaves[node].symbol] = static_cast<uint8_t>(depth[node] < 255 ? depth[node] : 255);
+            lengths[KeySymbol(leaves[node])] = static_cast<uint8_t>(depth[node] < 255 ? depth[node] : 255);
             if (depth[node] > longest) longest = depth[node];
         }
     }
@@ -65,24 +70,32 @@ uint32_t UnlimitedLengths(const std::vector<Coin>& leaves, uint8_t* lengths) {
 }  // namespace
 
 void BuildLimitedLengths(const uint32_t* frequencies, uint32_t count, uint32_t maxBits, uint8_t* lengths) {
-    std::vector<Coin> leaves;
+    // The leaves by weight, and by symbol among equal weights (the order a
+    // stable sort of the symbols would give), sorted as plain numbers: this
+    // runs for every code the planner weighs.
+    std::vector<uint64_t> keys;
+    keys.reserve(count);
     for (uint32_t i = 0; i < count; ++i) {
         lengths[i] = 0;
-        if (frequencies[i] != 0) leaves.push_back({frequencies[i], static_cast<int32_t>(i), -1, -1});
+        if (frequencies[i] != 0) keys.push_back(LeafKey(frequencies[i], i));
     }
-    if (leaves.empty()) return;
-    if (leaves.size() == 1) {
-        lengths[leaves[0].symbol] = 1;
+    if (keys.empty()) return;
+    if (keys.size() == 1) {
+        lengths[KeySymbol(keys[0])] = 1;
         return;
     }
-    // By weight, and by symbol among equal weights (the order a stable sort
-    // of the symbols would give, without its buffer).
-    std::sort(leaves.begin(), leaves.end(), [](const Coin& a, const Coin& b) {
-        return a.weight != b.weight ? a.weight < b.weight : a.symbol < b.symbol;
-    });
+    std::sort(keys.begin(), keys.end());
     // Most counts need no limit: plain Huffman lengths are optimal then.
-    if (leaves.size() <= kMaxQuickLeaves && UnlimitedLengths(leaves, lengths) <= maxBits) return;
-    for (const Coin& leaf : leaves) lengths[leaf.symbol] = 0;
+    if (keys.size() <= kMaxQuickLeaves &&
+        UnlimitedLengths(keys.data(), static_cast<uint32_t>(keys.size()), lengths) <= maxBits) {
+        return;
+    }
+    std::vector<Coin> leaves;
+    leaves.reserve(keys.size());
+    for (uint64_t key : keys) {
+        lengths[KeySymbol(key)] = 0;
+        leaves.push_back({KeyWeight(key), static_cast<int32_t>(KeySymbol(key)), -1, -1});
+    }
 
     std::vector<std::vector<Coin>> levels(maxBits);
     levels[0] = leaves;
