@@ -78,6 +78,21 @@ entry_data "$work/own.exe" "$work/y"
 check "the publisher's own uninstaller is kept" bash -c "grep -q \"publisher's own\" '$work/y/uninst.EXE' && [ ! -e '$work/y/UnInst.exe' ] || [ \$(ls '$work/y' | grep -ci uninst) -eq 1 ]"
 rm "$prod/more/uninst.EXE"
 
+# A title longer than the group's 31 bytes: the group keeps what fits, as
+# the setup's own survey does.
+cp "$prod/FILE_ID.DIZ" "$work/diz"
+printf 'ID=tl\r\nClass=ToolWindow\r\n' >"$work/inf"
+rm "$prod/INSTALL.INF" "$prod/more/EXTRA.INF"
+printf 'A Tool With A Name Much Too Long For The Group Version 2.0\r\n' >"$prod/FILE_ID.DIZ"
+run_tool build "$(winpath "$prod")" -o "$(winpath "$work/long.exe")" --stub "$(winpath "$stub")" \
+  --uninstaller "$(winpath "$program")" --quiet >"$out" 2>&1
+entry_data "$work/long.exe" "$work/z"
+check "a long title is cut to the group's 31 bytes" \
+  bash -c "tr -d '\r' <'$work/z/UnInst.exe' | grep -qax 'Group=A Tool With A Name Much Too Lon'"
+cp "$work/diz" "$prod/FILE_ID.DIZ"
+cp "$work/inf" "$prod/INSTALL.INF"
+printf 'ID=zz\r\n' >"$prod/more/EXTRA.INF"
+
 printf 'not a program' >"$work/bad.exe"
 cp "$work/Setup.exe" "$work/keep.exe"
 run_tool build "$(winpath "$prod")" -o "$(winpath "$work/keep.exe")" --stub "$(winpath "$stub")" \

@@ -16,6 +16,7 @@
 #include "platform/platform.h"
 #include "tools/solidsetup/build_stub.h"
 #include "tools/solidsetup/output_file.h"
+#include "util/bounded_string.h"
 #include "util/file_names.h"
 #include "util/setup_text.h"
 #include "util/uninstall_data.h"
@@ -55,7 +56,8 @@ std::string DescribeInstallation(const std::vector<ProductFile>& files) {
             std::string text = ReadText(file.path);
             char title[128], version[32];
             ParseTitleLine(text.c_str(), title, version);
-            if (group[0] == 0) std::snprintf(group, sizeof group, "%s", title);
+            // The group holds what fits of the title, cut as the setup's survey cuts it.
+            if (group[0] == 0) AssignBounded(title, group, sizeof group);
         } else if (EndsWith(file.name, ".INF")) {
             std::string text = ReadText(file.path);
             ReadKeyValue(text.c_str(), "ID", productId, sizeof productId);
