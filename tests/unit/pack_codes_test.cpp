@@ -136,6 +136,18 @@ TEST(PackHuffman, LengthsAreLimitedCompleteAndCoverEverySymbolUsed) {
 
 // The least total of count times length over all prefix codes, by the
 // plain textbook merge of the two lightest trees (no limit).
+// Counts of 2 to kLiteralAlphabet symbols, a quarter of them unused, the
+// rest spread over up to 2^wideBits in odd rounds (2^12 in even ones); the
+// first two are 1, so that at least two symbols occur.
+std::vector<uint32_t> SkewedCounts(std::mt19937& rng, int round, uint32_t wideBits) {
+    uint32_t n = 2 + rng() % (kLiteralAlphabet - 1);
+    std::vector<uint32_t> counts(n);
+    for (auto& c : counts) c = rng() % 4 == 0 ? 0 : 1 + (rng() % (1u << (rng() % (round % 2 ? wideBits : 12))));
+    counts[0] = 1;
+    counts[1] = 1;
+    return counts;
+}
+
 uint64_t HuffmanCost(const std::vector<uint32_t>& counts) {
     std::priority_queue<uint64_t, std::vector<uint64_t>, std::greater<uint64_t>> trees;
     for (uint32_t c : counts) {
@@ -156,12 +168,9 @@ uint64_t HuffmanCost(const std::vector<uint32_t>& counts) {
 TEST(PackHuffman, LengthsCostTheLeastThatTheLimitAllows) {
     std::mt19937 rng(17);
     for (int round = 0; round < 300; ++round) {
-        uint32_t n = 2 + rng() % (kLiteralAlphabet - 1);
-        std::vector<uint32_t> counts(n);
         // Skewed counts: some rounds need more than the limit of 15 bits.
-        for (auto& c : counts) c = rng() % 4 == 0 ? 0 : 1 + (rng() % (1u << (rng() % (round % 2 ? 26 : 12))));
-        counts[0] = 1;
-        counts[1] = 1;
+        std::vector<uint32_t> counts = SkewedCounts(rng, round, 26);
+        const uint32_t n = static_cast<uint32_t>(counts.size());
         std::vector<uint8_t> lengths(n);
         BuildLimitedLengths(counts.data(), n, kMaxCodeBits, lengths.data());
         uint64_t cost = 0;
@@ -237,11 +246,8 @@ TEST(PackHuffman, PricedLengthsCostAboutWhatHuffmansDoWhenLengthsAreFree) {
     std::mt19937 rng(29);
     uint64_t pricedTotal = 0, huffmanTotal = 0;
     for (int round = 0; round < 300; ++round) {
-        uint32_t n = 2 + rng() % (kLiteralAlphabet - 1);
-        std::vector<uint32_t> counts(n);
-        for (auto& c : counts) c = rng() % 4 == 0 ? 0 : 1 + (rng() % (1u << (rng() % (round % 2 ? 22 : 12))));
-        counts[0] = 1;
-        counts[1] = 1;
+        std::vector<uint32_t> counts = SkewedCounts(rng, round, 22);
+        const uint32_t n = static_cast<uint32_t>(counts.size());
         std::vector<uint32_t> free(n * (kMaxCodeBits + 1), 0);
         std::vector<uint8_t> priced(n), huffman(n);
         BuildPricedLengths(counts.data(), n, kMaxCodeBits, free.data(), priced.data());
