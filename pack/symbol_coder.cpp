@@ -196,7 +196,13 @@ void BalanceTables(const uint32_t* counts, const uint8_t* base, const uint32_t* 
 void BuildTablesForCost(const uint32_t* counts, const uint8_t* previousLengths, bool drawn, uint8_t* lengths) {
     BuildTablesFromCounts(counts, lengths);
     if (!drawn) return;
-    uint64_t bestBits = TableAndSymbolBits(counts, lengths, previousLengths);
+    // Each candidate's table block is planned once: its size decides, and
+    // the best one's change prices weigh the lengths afterwards.
+    uint32_t changePrice[16];
+    uint32_t trialPrice[16];
+    uint32_t blockBits;
+    const uint8_t* base = TableChangePrices(lengths, previousLengths, changePrice, &blockBits);
+    uint64_t bestBits = blockBits + CountedSymbolBits(counts, lengths);
     uint64_t total = 0;
     for (uint32_t s = 0; s < kTableLengthCount; ++s) total += counts[s];
     if (total == 0 || total > (1u << 24)) return;
@@ -210,17 +216,17 @@ void BuildTablesForCost(const uint32_t* counts, const uint8_t* previousLengths, 
             pulled[s] = counts[s] * kScale + static_cast<uint32_t>(weight);
         }
         BuildTablesFromCounts(pulled, trial);
-        uint64_t bits = TableAndSymbolBits(counts, trial, previousLengths);
+        const uint8_t* trialBase = TableChangePrices(trial, previousLengths, trialPrice, &blockBits);
+        uint64_t bits = blockBits + CountedSymbolBits(counts, trial);
         if (bits < bestBits) {
             bestBits = bits;
             std::memcpy(lengths, trial, kTableLengthCount);
+            std::memcpy(changePrice, trialPrice, sizeof(changePrice));
+            base = trialBase;
         }
     }
     // Then lengths weighed against the prices of their changes in the block
     // that sends the best so far, twice: each round's block prices the next.
-    uint32_t changePrice[16];
-    uint32_t blockBits;
-    const uint8_t* base = TableChangePrices(lengths, previousLengths, changePrice, &blockBits);
     for (uint32_t round = 0; round < kBalanceRounds; ++round) {
         BalanceTables(counts, base, changePrice, trial);
         base = TableChangePrices(trial, previousLengths, changePrice, &blockBits);
