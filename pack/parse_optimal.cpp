@@ -387,20 +387,18 @@ void PriceBlock(const ParseInput& input, const uint32_t* counts, bool first, uin
     if (covered && keepBits <= newBits) PricesFromLengths(input.tables->lengths, kUnusedSymbolGuess, prices);
 }
 
-// Plans the next pass's blocks from this pass's tokens: where a code of its
-// own pays, and each block's prices from the code its tokens would get.
+// Plans the blocks of the optimal passes from the quick parse's tokens (each
+// copy sent by the symbol that prices choose): where a code of its own pays,
+// and each block's prices from the code its tokens would get.
 void PlanBlocks(const ParseInput& input, const Token* tokens, size_t count, const CopyHistory& start,
-                const std::vector<PlannedBlock>& current, const std::vector<size_t>& blockFirstToken,
-                std::vector<PlannedBlock>* planned) {
+                const uint32_t* prices, std::vector<PlannedBlock>* planned) {
     TokenSymbols symbols;
     symbols.main.resize(count);
     symbols.second.resize(count);
     std::vector<uint32_t> positions(count + 1);  // where each token starts
     CopyHistory history = start;
     uint32_t pos = input.begin;
-    size_t block = 0;
     for (size_t t = 0; t < count; ++t) {
-        while (block + 1 < blockFirstToken.size() && blockFirstToken[block + 1] <= t) ++block;
         positions[t] = pos;
         const Token& token = tokens[t];
         if (token.distance == 0) {
@@ -408,7 +406,7 @@ void PlanBlocks(const ParseInput& input, const Token* tokens, size_t count, cons
             symbols.second[t] = kNoSecond;
         } else {
             CodedSymbol symbol;
-            ChooseCopySymbol(token.length, token.distance, history, current[block].prices, &symbol);
+            ChooseCopySymbol(token.length, token.distance, history, prices, &symbol);
             RecordCopy(&history, token.length, token.distance);
             symbols.main[t] = symbol.main;
             symbols.second[t] = symbol.second;
@@ -492,7 +490,7 @@ void ParseOptimal(const ParseInput& input, const StretchMatches& matches, uint32
         CopyHistory history = *copies;
         ParseQuick(input, matches, input.begin, input.end, &history, tokens);
         std::vector<PlannedBlock> planned;
-        PlanBlocks(input, tokens->data() + firstToken, tokens->size() - firstToken, *copies, blocks, {0}, &planned);
+        PlanBlocks(input, tokens->data() + firstToken, tokens->size() - firstToken, *copies, input.prices, &planned);
         blocks.swap(planned);
     }
     PriceTables tables;
