@@ -11,6 +11,18 @@
 #include "pack/symbol_coder.h"
 #include "pack/tree_finder.h"
 
+// What the optimal parser learns as it goes: the symbol counts of its final
+// parses and of the quick parses that planned them, over the stretches so
+// far (each older one weighing a quarter less). The quick parse takes the
+// longest copy everywhere, the final one weighs every choice: scaling the
+// quick counts by how the two differed gives the first pass prices much
+// nearer the ones the final parse meets.
+struct ParseLearning {
+    uint64_t finalCounts[kTableLengthCount];
+    uint64_t quickCounts[kTableLengthCount];
+    bool known;  // a stretch has gone into the counts
+};
+
 struct ParseInput {
     const uint8_t* history;  // every byte of the window so far; the stretch lies inside
     uint32_t begin;          // first position of the stretch
@@ -21,6 +33,7 @@ struct ParseInput {
     const TableState* tables;  // the code in force, or null: whether a new one would pay
     TreeFinder* tree;        // the optimal parser's finder (the greedy ones use finder)
     uint32_t historySize;    // bytes of history known (the finder may look past end)
+    ParseLearning* learning; // the optimal parser's, kept from stretch to stretch; or null: none
 };
 
 // The stretch of the whole input that starts at begin: size bytes, or what
@@ -56,8 +69,12 @@ void FindStretchMatches(const ParseInput& input, StretchMatches* matches);
 // Near-optimal parse: shortest path over prices, with the matches found for
 // this stretch. With `passes` > 1, a quick lazy parse first plans blocks
 // (split where a code of their own pays for its table) and prices the first
-// pass with each block's code; each later pass is priced with the code that
-// the pass before gave each block. Appends the tokens, and the index of each
-// block's first token to blockStarts (the coder weighs a new table there).
-void ParseOptimal(const ParseInput& input, const StretchMatches& matches, uint32_t passes, CopyHistory* copies,
-                  std::vector<Token>* tokens, std::vector<size_t>* blockStarts);
+// pass with each block's code (its counts scaled by input.learning, which
+// the final pass then updates); each later pass is priced with the code that
+// the pass before gave each block. With secondArrivals, the final pass also
+// follows at each node the cheapest way in whose newest copy distance
+// differs from the cheapest one's (a recent copy there may pay for the
+// dearer way in). Appends the tokens, and the index of each block's first
+// token to blockStarts (the coder weighs a new table there).
+void ParseOptimal(const ParseInput& input, const StretchMatches& matches, uint32_t passes, bool secondArrivals,
+                  CopyHistory* copies, std::vector<Token>* tokens, std::vector<size_t>* blockStarts);

@@ -14,6 +14,8 @@ enum : uint32_t {
     kPlanningNiceLength = 20,  // a copy this long is taken whole in the passes that plan blocks
     kQuickLazyLength = 32,     // the quick parse takes a copy this long without looking one byte on
     kUnreached = 0xFFFFFFFFu,
+    kFromSecond = 0x80000000u,  // in Node::from: the step leaves from that node's second arrival
+    kSecondSlack = 8,           // a second arrival dearer than the first by this many bits is not followed
 };
 
 struct Node {
@@ -26,6 +28,15 @@ struct Node {
 // (The copy history along the cheapest path to each node lives in an array
 // of its own: the relaxations, which touch many nodes ahead, stay in fewer
 // cache lines.)
+
+// The cheapest arrival at a node whose newest copy distance differs from
+// that of the node's cheapest path: a recent copy at that distance may pay
+// for the dearer way in.
+struct SecondArrival {
+    Node node;
+    uint32_t newest;        // the newest copy distance after the step
+    CopyHistory history;    // along this path; set once the node is reached
+};
 
 // Prices that depend only on the length value or distance, looked up in the
 // inner loop instead of choosing a symbol for every length.
@@ -66,45 +77,6 @@ inline uint32_t DistancePrice(const uint32_t* prices, uint32_t distance) {
     return prices[kDistanceTableOffset + slot] + kDistanceBits[slot];
 }
 
-inline void Relax(Node* nodes, uint32_t at, uint32_t price, uint32_t from, uint32_t length, uint32_t distance) {
-    if (price < nodes[at].price) {
-        nodes[at].price = price;
-        nodes[at].from = from;
-        nodes[at].token = {length, distance};
-        nodes[at].leadLength = 0;
-    }
-}
-
-// A copy, one literal, and the same distance again: the second copy is a
-// cheap recent-distance copy that a path through the literal alone, with a
-// different copy history, would not offer.
-inline void RelaxWithRepeat(const ParseInput& input, const PriceTables& tables, Node* nodes, uint32_t i, uint32_t pos,
-                            uint32_t available, uint32_t copyPrice, uint32_t length, uint32_t distance) {
-    // A planning pass leaves these out: they shift few symbol counts.
-    if (tables.planning || length + 3 > available) return;
-    const uint8_t* second = input.history + pos + length + 1;
-    uint32_t limit = MaxRecentLength(distance);
-    if (limit > available - length - 1) limit = available - length - 1;
-    uint32_t repeat = CommonLength(second, second - distance, limit);
-    const uint32_t* prices = tables.prices;
-    uint32_t base = nodes[i].price + copyPrice + prices[input.history[pos + length]];
-    uint32_t bonus = RecentCopyBonus(distance);
-    uint32_t at = i + length + 1;
-    if (repeat >= 2 + bonus) {
-        uint32_t price = base + prices[kSymRecentFirst] + tables.recentLength[repeat - 2 - bonus];
-        if (price < nodes[at + repeat].price) {
-            nodes[at + repeat] = {price, i, {repeat, distance}, length};
-        }
-    }
-    if (repeat >= length) {
-        uint32_t price = base + prices[kSymRepeatLast];
-        if (price < nodes[at + length].price) {
-            nodes[at + length] = {price, i, {length, distance}, length};
-        }
-    }
-}
-
-
 // One node of a segment's shortest path, with what the search around it needs.
 struct Segment {
     const ParseInput& input;
@@ -112,17 +84,111 @@ struct Segment {
     const PriceTables& tables;
     Node* nodes;
     CopyHistory* histories;  // per node, the history along its cheapest path
+    SecondArrival* seconds;  // per node; null where none are kept (planning passes, levels without)
+    uint32_t* secondPrices;  // per node, the second arrival's price (kUnreached: none), apart
+                             // from the rest: most steps only compare prices
     uint32_t start;  // position of node 0
     uint32_t size;   // nodes 0..size
 };
 
-// The history along the cheapest path to node i: the one before, plus this step's copies.
-void FollowPath(const Segment& segment, uint32_t i) {
-    const Node& node = segment.nodes[i];
-    CopyHistory& copies = segment.histories[i];
-    copies = segment.histories[node.from];
+// The newest copy distance after the step into a node: the copy's own, or
+// for a literal the one of the node it leaves from.
+inline uint32_t NewestAfter(const Segment& segment, const Node& step) {
+    if (step.token.distance != 0) return step.token.distance;
+    const uint32_t from = step.from & ~kFromSecond;
+    return (step.from & kFromSecond) != 0 ? segment.seconds[from].newest
+                                          : RecentDistance(segment.histories[from], 0);
+}
+
+// Node at takes a cheaper path whose newest distance is newest: the path it
+// had stays as the second arrival when that one's newest distance differs.
+inline void Replace(const Segment& segment, uint32_t at, const Node& step, uint32_t newest) {
+    Node& node = segment.nodes[at];
+    // (A path dearer than the slack would not be followed; kUnreached is.)
+    if (segment.seconds != nullptr && node.price - step.price < kSecondSlack) {
+        SecondArrival& second = segment.seconds[at];
+        if (node.price < segment.secondPrices[at]) {
+            const uint32_t displaced = NewestAfter(segment, node);
+            if (displaced != newest) {
+                segment.secondPrices[at] = node.price;
+                second.node = node;
+                second.newest = displaced;
+            }
+        }
+    }
+    node = step;
+}
+
+inline void Relax(const Segment& segment, uint32_t at, uint32_t price, uint32_t from, uint32_t length,
+                  uint32_t distance) {
+    if (price < segment.nodes[at].price) Replace(segment, at, {price, from, {length, distance}, 0}, distance);
+}
+
+// A step from a node's second arrival: it may become the target's path, or
+// its second arrival.
+inline void OfferFromSecond(const Segment& segment, uint32_t at, const Node& step, uint32_t newest) {
+    if (step.price < segment.nodes[at].price) {
+        Replace(segment, at, step, newest);
+        return;
+    }
+    SecondArrival& second = segment.seconds[at];
+    if (step.price < segment.secondPrices[at] && newest != NewestAfter(segment, segment.nodes[at])) {
+        segment.secondPrices[at] = step.price;
+        second.node = step;
+        second.newest = newest;
+    }
+}
+
+inline void OfferStep(const Segment& segment, uint32_t at, const Node& step, uint32_t newest) {
+    if ((step.from & kFromSecond) != 0) {
+        OfferFromSecond(segment, at, step, newest);
+    } else if (step.price < segment.nodes[at].price) {
+        Replace(segment, at, step, newest);
+    }
+}
+
+// A copy, one literal, and the same distance again: the second copy is a
+// cheap recent-distance copy that a path through the literal alone, with a
+// different copy history, would not offer. `from` is a node, marked with
+// kFromSecond when the copy leaves from its second arrival.
+__attribute__((always_inline)) inline void RelaxWithRepeat(const Segment& segment, uint32_t from, uint32_t fromPrice,
+                                                           uint32_t pos, uint32_t available, uint32_t copyPrice,
+                                                           uint32_t length, uint32_t distance) {
+    const ParseInput& input = segment.input;
+    const PriceTables& tables = segment.tables;
+    const uint32_t i = from & ~kFromSecond;
+    // A planning pass leaves these out: they shift few symbol counts.
+    if (tables.planning || length + 3 > available) return;
+    const uint8_t* second = input.history + pos + length + 1;
+    uint32_t limit = MaxRecentLength(distance);
+    if (limit > available - length - 1) limit = available - length - 1;
+    uint32_t repeat = CommonLength(second, second - distance, limit);
+    const uint32_t* prices = tables.prices;
+    uint32_t base = fromPrice + copyPrice + prices[input.history[pos + length]];
+    uint32_t bonus = RecentCopyBonus(distance);
+    uint32_t at = i + length + 1;
+    if (repeat >= 2 + bonus) {
+        uint32_t price = base + prices[kSymRecentFirst] + tables.recentLength[repeat - 2 - bonus];
+        OfferStep(segment, at + repeat, {price, from, {repeat, distance}, length}, distance);
+    }
+    if (repeat >= length) {
+        uint32_t price = base + prices[kSymRepeatLast];
+        OfferStep(segment, at + length, {price, from, {length, distance}, length}, distance);
+    }
+}
+
+// The history along a path into node i: the one of the node it leaves from,
+// plus this step's copies.
+inline void FollowStep(const Segment& segment, const Node& node, CopyHistory* history) {
+    CopyHistory& copies = *history;
+    const uint32_t from = node.from & ~kFromSecond;
+    copies = (node.from & kFromSecond) != 0 ? segment.seconds[from].history : segment.histories[from];
     if (node.leadLength != 0) RecordCopy(&copies, node.leadLength, node.token.distance);
     if (node.token.distance != 0) RecordCopy(&copies, node.token.length, node.token.distance);
+}
+
+inline void FollowPath(const Segment& segment, uint32_t i) {
+    FollowStep(segment, segment.nodes[i], &segment.histories[i]);
 }
 
 struct Longest {
@@ -170,7 +236,7 @@ void RelaxRecentCopies(const Segment& segment, uint32_t i, Longest* longest) {
         if (!longMayWin) {
             const uint32_t base = node.price + symbolPrice;
             for (uint32_t l = shortest; l <= length; ++l) {
-                Relax(nodes, i + l, base + tables.recentLength[l - shortest], i, l, distance);
+                Relax(segment, i + l, base + tables.recentLength[l - shortest], i, l, distance);
             }
         } else {
             for (uint32_t l = shortest; l <= length; ++l) {
@@ -179,18 +245,18 @@ void RelaxRecentCopies(const Segment& segment, uint32_t i, Longest* longest) {
                     uint32_t viaLong = tables.longLength[l - shortestLong] + distancePrice;
                     if (viaLong < price) price = viaLong;
                 }
-                Relax(nodes, i + l, node.price + price, i, l, distance);
+                Relax(segment, i + l, node.price + price, i, l, distance);
             }
         }
         // The repeat of the last copy (of any length), where it is cheaper
         // still: the node holds the cheapest of the prices above, so this
         // keeps the minimum.
         if (repeatsLast) {
-            Relax(nodes, i + h.lastLength, node.price + prices[kSymRepeatLast], i, h.lastLength, distance);
+            Relax(segment, i + h.lastLength, node.price + prices[kSymRepeatLast], i, h.lastLength, distance);
         }
         if (length >= shortest) {
             uint32_t price = symbolPrice + tables.recentLength[length - shortest];
-            RelaxWithRepeat(input, tables, nodes, i, pos, available, price, length, distance);
+            RelaxWithRepeat(segment, i, node.price, pos, available, price, length, distance);
         }
     }
 }
@@ -217,7 +283,7 @@ void RelaxFinderCopies(const Segment& segment, uint32_t i, Longest* longest) {
             // repeated copy they were priced above); no long copy sends them.
             if (m.distance <= kShortCopyReach) {
                 const uint32_t slot = ShortSlot(m.distance);
-                Relax(nodes, i + 2, node.price + prices[kSymShortFirst + slot] + kShortBits[slot], i, 2, m.distance);
+                Relax(segment, i + 2, node.price + prices[kSymShortFirst + slot] + kShortBits[slot], i, 2, m.distance);
             }
             covered = 2;
             continue;
@@ -226,13 +292,52 @@ void RelaxFinderCopies(const Segment& segment, uint32_t i, Longest* longest) {
         uint32_t distancePrice = DistancePrice(prices, m.distance);
         uint32_t from = covered + 1 > 3 + bonus ? covered + 1 : 3 + bonus;
         for (uint32_t l = from; l <= m.length; ++l) {
-            Relax(nodes, i + l, node.price + tables.longLength[l - 3 - bonus] + distancePrice, i, l, m.distance);
+            Relax(segment, i + l, node.price + tables.longLength[l - 3 - bonus] + distancePrice, i, l, m.distance);
         }
         if (m.length >= from) {
-            RelaxWithRepeat(input, tables, nodes, i, pos, available,
+            RelaxWithRepeat(segment, i, node.price, pos, available,
                             tables.longLength[m.length - 3 - bonus] + distancePrice, m.length, m.distance);
         }
         covered = m.length;
+    }
+}
+
+// The steps from node i's second arrival that its own history offers: a
+// literal (which keeps that history on) and recent copies at the distances
+// the cheapest path to i does not hold.
+void RelaxFromSecond(const Segment& segment, uint32_t i) {
+    const ParseInput& input = segment.input;
+    const PriceTables& tables = segment.tables;
+    const uint32_t* prices = tables.prices;
+    SecondArrival& second = segment.seconds[i];
+    FollowStep(segment, second.node, &second.history);
+    const CopyHistory& h = second.history;
+    const CopyHistory& first = segment.histories[i];
+    const uint32_t from = i | kFromSecond;
+    const uint32_t pos = segment.start + i;
+    const uint8_t* here = input.history + pos;
+    const uint32_t available = segment.size - i;
+    OfferFromSecond(segment, i + 1, {second.node.price + prices[input.history[pos]], from, {1, 0}, 0}, second.newest);
+    for (uint32_t k = 0; k < 4; ++k) {
+        const uint32_t distance = RecentDistance(h, k);
+        if (distance == 0 || distance > pos - input.windowStart) continue;
+        bool seen = false;
+        for (uint32_t j = 0; j < 4; ++j) {
+            seen |= RecentDistance(first, j) == distance || (j < k && RecentDistance(h, j) == distance);
+        }
+        if (seen) continue;
+        uint32_t limit = MaxRecentLength(distance);
+        if (limit > available) limit = available;
+        const uint32_t length = CommonLength(here, here - distance, limit);
+        const uint32_t shortest = MinRecentLength(distance);
+        if (length < shortest) continue;
+        const uint32_t base = second.node.price + prices[kSymRecentFirst + k];
+        for (uint32_t l = shortest; l <= length; ++l) {
+            const Node step = {base + tables.recentLength[l - shortest], from, {l, distance}, 0};
+            OfferFromSecond(segment, i + l, step, distance);
+        }
+        RelaxWithRepeat(segment, from, second.node.price, pos, available,
+                        prices[kSymRecentFirst + k] + tables.recentLength[length - shortest], length, distance);
     }
 }
 
@@ -244,6 +349,9 @@ void TakeLongCopy(const Segment& segment, uint32_t i, const Longest& longest) {
     const uint32_t* prices = segment.tables.prices;
     uint32_t target = i + longest.length;
     for (uint32_t j = i + 1; j < target; ++j) nodes[j].price = kUnreached;
+    if (segment.seconds != nullptr) {
+        for (uint32_t j = i + 1; j <= target; ++j) segment.secondPrices[j] = kUnreached;
+    }
     CodedSymbol symbol;
     uint32_t price = ChooseCopySymbol(longest.length, longest.distance, segment.histories[i], prices, &symbol);
     if (price < kImpossiblePrice) {
@@ -262,10 +370,12 @@ void TakeLongCopy(const Segment& segment, uint32_t i, const Longest& longest) {
 // Walks back from the segment's end; appends the path's tokens in order and
 // advances copies by them.
 void EmitPath(const Segment& segment, CopyHistory* copies, std::vector<Token>* tokens, std::vector<Token>* reversed) {
-    const Node* nodes = segment.nodes;
     reversed->clear();
-    for (uint32_t at = segment.size; at > 0; at = nodes[at].from) {
-        const Node& step = nodes[at];
+    bool second = false;
+    for (uint32_t at = segment.size; at > 0;) {
+        const Node& step = second ? segment.seconds[at].node : segment.nodes[at];
+        second = (step.from & kFromSecond) != 0;
+        at = step.from & ~kFromSecond;
         reversed->push_back(step.token);
         if (step.leadLength != 0) {
             reversed->push_back({1, 0});
@@ -279,24 +389,43 @@ void EmitPath(const Segment& segment, CopyHistory* copies, std::vector<Token>* t
     }
 }
 
+// The optimal passes' work space, per node of a segment.
+struct Scratch {
+    std::vector<Node> nodes;
+    std::vector<CopyHistory> histories;  // the history along each node's cheapest path
+    std::vector<SecondArrival> seconds;
+    std::vector<uint32_t> secondPrices;  // kUnreached: no second arrival
+};
+
 // One pass over positions begin..end of the stretch, segment by segment;
 // appends its tokens and advances copies.
 void ParseRange(const ParseInput& input, const StretchMatches& matches, const PriceTables& tables, uint32_t begin,
-                uint32_t end, CopyHistory* copies, std::vector<Token>* tokens, std::vector<Node>& nodes,
-                std::vector<CopyHistory>& histories, uint32_t nice) {
+                uint32_t end, bool secondArrivals, uint32_t nice, CopyHistory* copies, std::vector<Token>* tokens,
+                Scratch* scratch) {
+    std::vector<Node>& nodes = scratch->nodes;
     std::vector<Token> reversed;
     for (uint32_t segmentStart = begin; segmentStart < end;) {
         uint32_t segmentEnd = end - segmentStart > kSegment ? segmentStart + kSegment : end;
-        Segment segment = {input,          matches, tables, nodes.data(), histories.data(), segmentStart,
-                           segmentEnd - segmentStart};
+        // A planning pass keeps no second arrivals: it only counts symbols.
+        SecondArrival* second = secondArrivals && !tables.planning ? scratch->seconds.data() : nullptr;
+        uint32_t* secondPrice = scratch->secondPrices.data();
+        Segment segment = {input,       matches,      tables,       nodes.data(), scratch->histories.data(),
+                           second,      secondPrice,  segmentStart, segmentEnd - segmentStart};
         for (uint32_t i = 0; i <= segment.size; ++i) nodes[i].price = kUnreached;
+        if (second != nullptr) {
+            for (uint32_t i = 0; i <= segment.size; ++i) secondPrice[i] = kUnreached;
+        }
         nodes[0].price = 0;
-        histories[0] = *copies;
+        scratch->histories[0] = *copies;
         for (uint32_t i = 0; i < segment.size; ++i) {
             Node& node = nodes[i];
             if (node.price == kUnreached) continue;
             if (i > 0) FollowPath(segment, i);
-            Relax(nodes.data(), i + 1, node.price + tables.prices[input.history[segmentStart + i]], i, 1, 0);
+            if (second != nullptr && secondPrice[i] < node.price + kSecondSlack) RelaxFromSecond(segment, i);
+            const uint32_t literal = node.price + tables.prices[input.history[segmentStart + i]];
+            if (literal < nodes[i + 1].price) {
+                Replace(segment, i + 1, {literal, i, {1, 0}, 0}, RecentDistance(segment.histories[i], 0));
+            }
             Longest longest = {0, 0};
             RelaxRecentCopies(segment, i, &longest);
             RelaxFinderCopies(segment, i, &longest);
@@ -387,11 +516,38 @@ void PriceBlock(const ParseInput& input, const uint32_t* counts, bool first, uin
     if (covered && keepBits <= newBits) PricesFromLengths(input.tables->lengths, kUnusedSymbolGuess, prices);
 }
 
+// Scales the quick parse's counts of a block by how the final parse's
+// counts differed from the quick parse's so far (no change before the
+// first stretch is learnt). A symbol used stays used.
+void ScaleQuickCounts(const ParseLearning* learning, uint32_t* counts) {
+    if (learning == nullptr || !learning->known) return;
+    for (uint32_t i = 0; i < kTableLengthCount; ++i) {
+        if (counts[i] == 0) continue;
+        // counts * (final + 1/2) / (quick + 1/2), rounded: a symbol neither
+        // parse used yet keeps its count.
+        const uint64_t finalWeight = 2 * learning->finalCounts[i] + 1;
+        const uint64_t quickWeight = 2 * learning->quickCounts[i] + 1;
+        const uint64_t scaled = (counts[i] * finalWeight + quickWeight / 2) / quickWeight;
+        counts[i] = scaled == 0 ? 1 : static_cast<uint32_t>(scaled < UINT32_MAX ? scaled : UINT32_MAX);
+    }
+}
+
+// Adds one stretch's counts to what is learnt, the older stretches weighing
+// a quarter less each time.
+void Learn(const uint32_t* finalCounts, const uint32_t* quickCounts, ParseLearning* learning) {
+    for (uint32_t i = 0; i < kTableLengthCount; ++i) {
+        learning->finalCounts[i] = learning->finalCounts[i] - learning->finalCounts[i] / 4 + finalCounts[i];
+        learning->quickCounts[i] = learning->quickCounts[i] - learning->quickCounts[i] / 4 + quickCounts[i];
+    }
+    learning->known = true;
+}
+
 // Plans the blocks of the optimal passes from the quick parse's tokens (each
 // copy sent by the symbol that prices choose): where a code of its own pays,
-// and each block's prices from the code its tokens would get.
+// and each block's prices from the code its tokens would get (the counts
+// scaled by what is learnt). Adds the tokens' symbol counts to quickCounts.
 void PlanBlocks(const ParseInput& input, const Token* tokens, size_t count, const CopyHistory& start,
-                const uint32_t* prices, std::vector<PlannedBlock>* planned) {
+                const uint32_t* prices, std::vector<PlannedBlock>* planned, uint32_t* quickCounts) {
     TokenSymbols symbols;
     symbols.main.resize(count);
     symbols.second.resize(count);
@@ -428,8 +584,30 @@ void PlanBlocks(const ParseInput& input, const Token* tokens, size_t count, cons
         next.end = r + 1 == ranges.size() ? input.end : positions[ranges[r].second];
         uint32_t counts[kTableLengthCount];
         CountTokenRange(symbols, ranges[r].first, ranges[r].second, counts);
+        for (uint32_t i = 0; i < kTableLengthCount; ++i) quickCounts[i] += counts[i];
+        ScaleQuickCounts(input.learning, counts);
         PriceBlock(input, counts, r == 0, next.prices);
         if (next.end > next.begin) planned->push_back(next);
+    }
+}
+
+// The symbol counts of each block's tokens, each copy sent by the symbol
+// its block's prices choose: kTableLengthCount counts a block.
+void CountBlockSymbols(const ParseInput& input, const Token* tokens, size_t count, const CopyHistory& start,
+                       const std::vector<size_t>& blockFirstToken, const std::vector<PlannedBlock>& blocks,
+                       std::vector<uint32_t>* counts) {
+    counts->resize(blocks.size() * kTableLengthCount);
+    CopyHistory history = start;
+    uint32_t pos = input.begin;
+    for (size_t b = 0; b < blocks.size(); ++b) {
+        const size_t first = blockFirstToken[b];
+        const size_t last = b + 1 < blockFirstToken.size() ? blockFirstToken[b + 1] : count;
+        CountTokenSymbols(tokens + first, last - first, input.history + pos, history, blocks[b].prices,
+                          counts->data() + b * kTableLengthCount);
+        for (size_t t = first; t < last; ++t) {
+            if (tokens[t].distance != 0) RecordCopy(&history, tokens[t].length, tokens[t].distance);
+            pos += tokens[t].length;
+        }
     }
 }
 
@@ -437,18 +615,10 @@ void PlanBlocks(const ParseInput& input, const Token* tokens, size_t count, cons
 // prices, keeping the blocks where they are.
 void RepriceBlocks(const ParseInput& input, const Token* tokens, size_t count, const CopyHistory& start,
                    const std::vector<size_t>& blockFirstToken, std::vector<PlannedBlock>* blocks) {
-    CopyHistory history = start;
-    uint32_t pos = input.begin;
+    std::vector<uint32_t> counts;
+    CountBlockSymbols(input, tokens, count, start, blockFirstToken, *blocks, &counts);
     for (size_t b = 0; b < blocks->size(); ++b) {
-        const size_t first = blockFirstToken[b];
-        const size_t last = b + 1 < blockFirstToken.size() ? blockFirstToken[b + 1] : count;
-        uint32_t counts[kTableLengthCount];
-        CountTokenSymbols(tokens + first, last - first, input.history + pos, history, (*blocks)[b].prices, counts);
-        for (size_t t = first; t < last; ++t) {
-            if (tokens[t].distance != 0) RecordCopy(&history, tokens[t].length, tokens[t].distance);
-            pos += tokens[t].length;
-        }
-        PriceBlock(input, counts, b == 0, (*blocks)[b].prices);
+        PriceBlock(input, counts.data() + b * kTableLengthCount, b == 0, (*blocks)[b].prices);
     }
 }
 
@@ -472,25 +642,29 @@ void FindStretchMatches(const ParseInput& input, StretchMatches* matches) {
     matches->first.push_back(static_cast<uint32_t>(matches->candidates.size()));
 }
 
-void ParseOptimal(const ParseInput& input, const StretchMatches& matches, uint32_t passes, CopyHistory* copies,
-                  std::vector<Token>* tokens, std::vector<size_t>* blockStarts) {
+void ParseOptimal(const ParseInput& input, const StretchMatches& matches, uint32_t passes, bool secondArrivals,
+                  CopyHistory* copies, std::vector<Token>* tokens, std::vector<size_t>* blockStarts) {
     // Kept from one stretch to the next: fresh megabytes for every stretch
     // would cost page faults and clearing, and every pass sets what it reads.
-    static thread_local std::vector<Node> nodes(kSegment + 1);
-    static thread_local std::vector<CopyHistory> histories(kSegment + 1);
+    static thread_local Scratch scratch = {std::vector<Node>(kSegment + 1), std::vector<CopyHistory>(kSegment + 1),
+                                           std::vector<SecondArrival>(kSegment + 1),
+                                           std::vector<uint32_t>(kSegment + 1)};
     std::vector<PlannedBlock> blocks(1);
     blocks[0].begin = input.begin;
     blocks[0].end = input.end;
     std::memcpy(blocks[0].prices, input.prices, sizeof(blocks[0].prices));
     std::vector<size_t> firstTokens;
     const size_t firstToken = tokens->size();
+    const CopyHistory start = *copies;
+    uint32_t quickCounts[kTableLengthCount] = {};
     if (passes > 1) {
         // The first planning pass is priced by blocks planned from a quick
         // parse: far closer to its own statistics than the code in force.
         CopyHistory history = *copies;
         ParseQuick(input, matches, input.begin, input.end, &history, tokens);
         std::vector<PlannedBlock> planned;
-        PlanBlocks(input, tokens->data() + firstToken, tokens->size() - firstToken, *copies, input.prices, &planned);
+        PlanBlocks(input, tokens->data() + firstToken, tokens->size() - firstToken, *copies, input.prices, &planned,
+                   quickCounts);
         blocks.swap(planned);
     }
     PriceTables tables;
@@ -506,7 +680,8 @@ void ParseOptimal(const ParseInput& input, const StretchMatches& matches, uint32
             // sooner, where the final pass still weighs their every length.
             uint32_t nice = input.tree->niceLength;
             if (tables.planning && nice > kPlanningNiceLength) nice = kPlanningNiceLength;
-            ParseRange(input, matches, tables, block.begin, block.end, &history, tokens, nodes, histories, nice);
+            ParseRange(input, matches, tables, block.begin, block.end, secondArrivals, nice, &history, tokens,
+                       &scratch);
         }
         if (pass + 1 >= passes) {
             *copies = history;
@@ -514,6 +689,16 @@ void ParseOptimal(const ParseInput& input, const StretchMatches& matches, uint32
         }
         // The blocks stay; their prices follow this pass's statistics.
         RepriceBlocks(input, tokens->data() + firstToken, tokens->size() - firstToken, *copies, firstTokens, &blocks);
+    }
+    if (passes > 1 && input.learning != nullptr) {
+        std::vector<uint32_t> counts;
+        CountBlockSymbols(input, tokens->data() + firstToken, tokens->size() - firstToken, start, firstTokens, blocks,
+                          &counts);
+        uint32_t finalCounts[kTableLengthCount] = {};
+        for (size_t b = 0; b < blocks.size(); ++b) {
+            for (uint32_t i = 0; i < kTableLengthCount; ++i) finalCounts[i] += counts[b * kTableLengthCount + i];
+        }
+        Learn(finalCounts, quickCounts, input.learning);
     }
     for (size_t first : firstTokens) blockStarts->push_back(firstToken + first);
 }

@@ -18,17 +18,19 @@ struct LevelSettings {
     uint32_t passes;      // optimal parser: passes over each stretch
     uint32_t blockTokens; // tokens weighed at a time for a new table block
     uint32_t stretch;     // input bytes parsed, then coded, at a time
+    bool secondArrivals;  // optimal parser: also follows a second way into each node
+    bool learns;          // optimal parser: prices its first pass by what the stretches before taught
 };
 
 // The optimal levels code each stretch with one table block of its own when
 // that pays, so that the prices of their later passes are the real ones.
 const LevelSettings kLevels[6] = {
-    {0, 0, kFastParse, 0, 0, 0},
-    {1, 32, kFastParse, 1, 16384, 1u << 17},          // 1: fastest: one probe a position
-    {16, 32, kGreedyParse, 1, 16384, 1u << 17},       // 2: greedy, deeper search
-    {4, 64, kLazyParse, 1, 16384, 1u << 17},          // 3: default, lazy
-    {24, 64, kOptimalParse, 2, 1u << 20, 1u << 16},   // 4: near-optimal
-    {256, 128, kOptimalParse, 2, 1u << 20, 1u << 16}, // 5: best
+    {0, 0, kFastParse, 0, 0, 0, false, false},
+    {1, 32, kFastParse, 1, 16384, 1u << 17, false, false},          // 1: fastest: one probe a position
+    {16, 32, kGreedyParse, 1, 16384, 1u << 17, false, false},       // 2: greedy, deeper search
+    {4, 64, kLazyParse, 1, 16384, 1u << 17, false, false},          // 3: default, lazy
+    {24, 64, kOptimalParse, 2, 1u << 20, 1u << 16, false, false},   // 4: near-optimal
+    {256, 255, kOptimalParse, 2, 1u << 20, 1u << 16, true, true},   // 5: best
 };
 
 // History is dropped in steps of this size, a multiple of both finders'
@@ -76,6 +78,7 @@ void SolidEncoderInit(SolidEncoder* encoder, int level) {
     encoder->level = level;
     encoder->history.clear();
     ResetFinders(encoder);
+    std::memset(&encoder->learning, 0, sizeof(encoder->learning));
     std::memset(&encoder->copies, 0, sizeof(encoder->copies));
     std::memset(&encoder->tables, 0, sizeof(encoder->tables));
     encoder->started = false;
@@ -90,12 +93,15 @@ void EncodeEntry(SolidEncoder* encoder, const uint8_t* data, size_t size, std::v
     const LevelSettings& settings = kLevels[encoder->level];
     const bool solid = encoder->started;
     if (!solid && !encoder->history.empty()) {
-        // A non-solid entry starts the decoder's window afresh.
+        // A non-solid entry starts the decoder's window afresh; it is coded
+        // as if it came first, whatever came before.
         encoder->history.clear();
         ResetFinders(encoder);
+        std::memset(&encoder->learning, 0, sizeof(encoder->learning));
     }
     DropOldHistory(encoder);
     checkpoint->historySize = encoder->history.size();
+    checkpoint->learning = encoder->learning;
     checkpoint->copies = encoder->copies;
     checkpoint->tables = encoder->tables;
     checkpoint->started = encoder->started;
@@ -125,7 +131,8 @@ void EncodeEntry(SolidEncoder* encoder, const uint8_t* data, size_t size, std::v
     const uint32_t historySize = static_cast<uint32_t>(encoder->history.size());
     // The whole entry; it is parsed and coded a stretch at a time.
     const ParseInput whole = {encoder->history.data(), begin,  end,           0,          &encoder->finder,
-                              prices,                  &encoder->tables, &encoder->tree, historySize};
+                              prices,                  &encoder->tables, &encoder->tree, historySize,
+                              settings.learns ? &encoder->learning : nullptr};
     // The optimal levels find the matches of the stretches ahead while this
     // one is parsed and coded: the finder reads only the history, so the
     // result is the same with or without the second thread.
@@ -147,7 +154,7 @@ void EncodeEntry(SolidEncoder* encoder, const uint8_t* data, size_t size, std::v
         tokens.clear();
         blockStarts.clear();
         if (optimal) {
-            ParseOptimal(input, matches, settings.passes, &copies, &tokens, &blockStarts);
+            ParseOptimal(input, matches, settings.passes, settings.secondArrivals, &copies, &tokens, &blockStarts);
         } else {
             if (settings.parser == kFastParse) {
                 ParseFast(input, &copies, &tokens);
@@ -182,6 +189,7 @@ void RollbackEntry(SolidEncoder* encoder, const EncoderCheckpoint& checkpoint) {
                             static_cast<uint32_t>(checkpoint.historySize));
     }
     encoder->history.resize(checkpoint.historySize);
+    encoder->learning = checkpoint.learning;
     encoder->copies = checkpoint.copies;
     encoder->tables = checkpoint.tables;
     encoder->started = checkpoint.started;

@@ -7,6 +7,7 @@
 
 #include "pack/match_finder.h"
 #include "pack/pack_format.h"
+#include "pack/parse.h"
 #include "pack/symbol_coder.h"
 #include "pack/tree_finder.h"
 
@@ -26,6 +27,7 @@ struct SolidEncoder {
                                    // (the older ones are dropped as the run grows)
     MatchFinder finder;            // the greedy and lazy levels' finder
     TreeFinder tree;               // the optimal levels' finder
+    ParseLearning learning;        // what the optimal levels' parser has learnt of this run
     CopyHistory copies;
     TableState tables;
     bool started;                  // a compressed entry has been written: the next ones are solid
@@ -37,6 +39,7 @@ struct SolidEncoder {
 // What an entry changed, so that it can be taken back.
 struct EncoderCheckpoint {
     size_t historySize;
+    ParseLearning learning;
     CopyHistory copies;
     TableState tables;
     bool started;

@@ -177,13 +177,13 @@ TEST(OptimalLevels, CopiesCutShortByTheStretchEndStaySendable) {
         TreeInsertUpTo(&tree, data.data(), begin, size);
         uint32_t prices[kTableLengthCount];
         for (uint32_t& p : prices) p = 7;
-        ParseInput input = {data.data(), begin, far + cut, 0, nullptr, prices, nullptr, &tree, size};
+        ParseInput input = {data.data(), begin, far + cut, 0, nullptr, prices, nullptr, &tree, size, nullptr};
         StretchMatches matches;
         FindStretchMatches(input, &matches);
         CopyHistory copies = {};
         std::vector<Token> tokens;
         std::vector<size_t> blockStarts;
-        ParseOptimal(input, matches, 2, &copies, &tokens, &blockStarts);
+        ParseOptimal(input, matches, 2, false, &copies, &tokens, &blockStarts);
         CopyHistory history = {};
         uint32_t covered = 0;
         for (const Token& token : tokens) {
@@ -202,3 +202,90 @@ TEST(OptimalLevels, CopiesCutShortByTheStretchEndStaySendable) {
 }
 
 }  // namespace
+
+namespace {
+
+// What a parse costs under one set of prices, each copy sent by the
+// cheapest symbol its history allows; also checks that the tokens cover
+// begin..end and that every copy repeats bytes that are there.
+uint64_t PriceOfParse(const std::vector<uint8_t>& data, uint32_t begin, uint32_t end, const std::vector<Token>& tokens,
+                      const uint32_t* prices) {
+    CopyHistory history = {};
+    uint64_t total = 0;
+    uint32_t pos = begin;
+    for (const Token& token : tokens) {
+        if (token.distance == 0) {
+            total += prices[data[pos]];
+        } else {
+            EXPECT_LE(token.distance, pos) << "at " << pos;
+            EXPECT_EQ(CommonLength(&data[pos], &data[pos - token.distance], token.length), token.length)
+                << "at " << pos;
+            CodedSymbol symbol;
+            const uint32_t price = ChooseCopySymbol(token.length, token.distance, history, prices, &symbol);
+            EXPECT_LT(price, kImpossiblePrice) << "at " << pos;
+            total += price;
+            RecordCopy(&history, token.length, token.distance);
+        }
+        pos += token.length;
+    }
+    EXPECT_EQ(pos, end);
+    return total;
+}
+
+}  // namespace
+
+TEST(OptimalLevels, SecondArrivalsFindCheaperParses) {
+    // Prices under which copies at recent distances are cheap: a path that
+    // costs a little more to a node but leaves a useful distance behind can
+    // win later, which only the second arrivals see.
+    uint32_t prices[kTableLengthCount];
+    for (uint32_t i = 0; i < kTableLengthCount; ++i) prices[i] = 6;
+    for (uint32_t i = 0; i < 256; ++i) prices[i] = 9;
+    prices[kSymRepeatLast] = 4;
+    for (uint32_t k = 0; k < 4; ++k) prices[kSymRecentFirst + k] = 4 + k;
+    uint64_t with = 0;
+    uint64_t without = 0;
+    for (uint32_t seed = 1; seed <= 4; ++seed) {
+        std::vector<uint8_t> data = seed % 2 == 0 ? Repetitive(60000, seed) : BinaryBytes(60000, seed);
+        const uint32_t size = static_cast<uint32_t>(data.size());
+        for (bool secondArrivals : {false, true}) {
+            TreeFinder tree;
+            TreeFinderInit(&tree, 64, 128);
+            ParseInput input = {data.data(), 0, size, 0, nullptr, prices, nullptr, &tree, size, nullptr};
+            StretchMatches matches;
+            FindStretchMatches(input, &matches);
+            CopyHistory copies = {};
+            std::vector<Token> tokens;
+            std::vector<size_t> blockStarts;
+            ParseOptimal(input, matches, 1, secondArrivals, &copies, &tokens, &blockStarts);
+            (secondArrivals ? with : without) += PriceOfParse(data, 0, size, tokens, prices);
+        }
+    }
+    EXPECT_LT(with, without);
+}
+
+TEST(OptimalLevels, AnEntryTakenBackLeavesNoTrace) {
+    // What the parser learns from an entry goes back with it: the entry
+    // after is coded as if the one taken back had never been.
+    const std::vector<uint8_t> first = BinaryBytes(150000, 7);
+    const std::vector<uint8_t> takenBack = TextBytes(150000, 8);
+    const std::vector<uint8_t> last = BinaryBytes(150000, 9);
+    for (int level : {4, 5}) {
+        std::vector<uint8_t> packed;
+        EncoderCheckpoint checkpoint;
+        SolidEncoder withRollback;
+        SolidEncoderInit(&withRollback, level);
+        withRollback.threads = 1;
+        EncodeEntry(&withRollback, first.data(), first.size(), &packed, &checkpoint);
+        EncodeEntry(&withRollback, takenBack.data(), takenBack.size(), &packed, &checkpoint);
+        RollbackEntry(&withRollback, checkpoint);
+        EncodeEntry(&withRollback, last.data(), last.size(), &packed, &checkpoint);
+        std::vector<uint8_t> expected;
+        SolidEncoder straight;
+        SolidEncoderInit(&straight, level);
+        straight.threads = 1;
+        EncodeEntry(&straight, first.data(), first.size(), &expected, &checkpoint);
+        EncodeEntry(&straight, last.data(), last.size(), &expected, &checkpoint);
+        EXPECT_TRUE(packed == expected) << "level " << level;
+    }
+}

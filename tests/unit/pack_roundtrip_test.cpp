@@ -174,7 +174,7 @@ TEST(PackRoundTrip, CopiesReachTheWholeWindow) {
         uint32_t prices[kTableLengthCount];
         for (uint32_t& p : prices) p = 8;
         const uint32_t size = static_cast<uint32_t>(data.size());
-        ParseInput input = {data.data(), 0, size, 0, &finder, prices, nullptr, nullptr, size};
+        ParseInput input = {data.data(), 0, size, 0, &finder, prices, nullptr, nullptr, size, nullptr};
         CopyHistory copies = {};
         std::vector<Token> tokens;
         ParseGreedy(input, false, &copies, &tokens);
@@ -212,14 +212,14 @@ TEST(PackRoundTrip, RecordsUseRecentDistancesAndRepeats) {
         uint32_t prices[kTableLengthCount];
         for (uint32_t& p : prices) p = 7;
         const uint32_t size = static_cast<uint32_t>(data.size());
-        ParseInput input = {data.data(), 0, size, 0, &finder, prices, nullptr, &tree, size};
+        ParseInput input = {data.data(), 0, size, 0, &finder, prices, nullptr, &tree, size, nullptr};
         CopyHistory copies = {};
         std::vector<Token> tokens;
         if (level >= 4) {
             StretchMatches matches;
             FindStretchMatches(input, &matches);
             std::vector<size_t> blockStarts;
-            ParseOptimal(input, matches, 1, &copies, &tokens, &blockStarts);
+            ParseOptimal(input, matches, 1, false, &copies, &tokens, &blockStarts);
         } else {
             ParseGreedy(input, level == 3, &copies, &tokens);
         }
