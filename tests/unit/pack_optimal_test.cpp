@@ -47,6 +47,48 @@ uint32_t LongestByHand(const std::vector<uint8_t>& data, uint32_t pos, uint32_t 
     return best;
 }
 
+// What a parse costs under one set of prices, each copy sent by the
+// cheapest symbol its history allows; also checks that the tokens cover
+// begin..end and that every copy repeats bytes that are there.
+uint64_t PriceOfParse(const std::vector<uint8_t>& data, uint32_t begin, uint32_t end, const std::vector<Token>& tokens,
+                      const uint32_t* prices) {
+    CopyHistory history = {};
+    uint64_t total = 0;
+    uint32_t pos = begin;
+    for (const Token& token : tokens) {
+        if (token.distance == 0) {
+            total += prices[data[pos]];
+        } else {
+            EXPECT_LE(token.distance, pos) << "at " << pos;
+            EXPECT_EQ(CommonLength(&data[pos], &data[pos - token.distance], token.length), token.length)
+                << "at " << pos;
+            CodedSymbol symbol;
+            const uint32_t price = ChooseCopySymbol(token.length, token.distance, history, prices, &symbol);
+            EXPECT_LT(price, kImpossiblePrice) << "at " << pos;
+            total += price;
+            RecordCopy(&history, token.length, token.distance);
+        }
+        pos += token.length;
+    }
+    EXPECT_EQ(pos, end);
+    return total;
+}
+
+// The optimal parse of begin..end of data, with `prices` as the code in
+// force and a tree that holds the positions before begin.
+std::vector<Token> ParseUnder(const std::vector<uint8_t>& data, uint32_t begin, uint32_t end, TreeFinder* tree,
+                              const uint32_t* prices, uint32_t passes, bool secondArrivals,
+                              std::vector<size_t>* blockStarts) {
+    const uint32_t size = static_cast<uint32_t>(data.size());
+    ParseInput input = {data.data(), begin, end, 0, nullptr, prices, nullptr, tree, size, nullptr};
+    StretchMatches matches;
+    FindStretchMatches(input, &matches);
+    CopyHistory copies = {};
+    std::vector<Token> tokens;
+    ParseOptimal(input, matches, passes, secondArrivals, &copies, &tokens, blockStarts);
+    return tokens;
+}
+
 TEST(TreeFinder, CandidatesAreRealAndTheLongestIsFound) {
     std::vector<uint8_t> data = Repetitive(20000, 3);
     const uint32_t size = static_cast<uint32_t>(data.size());
@@ -177,62 +219,15 @@ TEST(OptimalLevels, CopiesCutShortByTheStretchEndStaySendable) {
         TreeInsertUpTo(&tree, data.data(), begin, size);
         uint32_t prices[kTableLengthCount];
         for (uint32_t& p : prices) p = 7;
-        ParseInput input = {data.data(), begin, far + cut, 0, nullptr, prices, nullptr, &tree, size, nullptr};
-        StretchMatches matches;
-        FindStretchMatches(input, &matches);
-        CopyHistory copies = {};
-        std::vector<Token> tokens;
         std::vector<size_t> blockStarts;
-        ParseOptimal(input, matches, 2, false, &copies, &tokens, &blockStarts);
-        CopyHistory history = {};
-        uint32_t covered = 0;
-        for (const Token& token : tokens) {
-            if (token.distance != 0) {
-                CodedSymbol symbol;
-                ASSERT_LT(ChooseCopySymbol(token.length, token.distance, history, prices, &symbol), kImpossiblePrice)
-                    << "cut " << cut;
-                RecordCopy(&history, token.length, token.distance);
-            }
-            covered += token.length;
-        }
-        EXPECT_EQ(covered, far + cut - begin) << "cut " << cut;
+        SCOPED_TRACE(cut);
+        std::vector<Token> tokens = ParseUnder(data, begin, far + cut, &tree, prices, 2, false, &blockStarts);
+        // Covers the stretch with copies of the bytes there, each one sendable.
+        PriceOfParse(data, begin, far + cut, tokens, prices);
         ASSERT_FALSE(blockStarts.empty());
         EXPECT_EQ(blockStarts[0], 0u);
     }
 }
-
-}  // namespace
-
-namespace {
-
-// What a parse costs under one set of prices, each copy sent by the
-// cheapest symbol its history allows; also checks that the tokens cover
-// begin..end and that every copy repeats bytes that are there.
-uint64_t PriceOfParse(const std::vector<uint8_t>& data, uint32_t begin, uint32_t end, const std::vector<Token>& tokens,
-                      const uint32_t* prices) {
-    CopyHistory history = {};
-    uint64_t total = 0;
-    uint32_t pos = begin;
-    for (const Token& token : tokens) {
-        if (token.distance == 0) {
-            total += prices[data[pos]];
-        } else {
-            EXPECT_LE(token.distance, pos) << "at " << pos;
-            EXPECT_EQ(CommonLength(&data[pos], &data[pos - token.distance], token.length), token.length)
-                << "at " << pos;
-            CodedSymbol symbol;
-            const uint32_t price = ChooseCopySymbol(token.length, token.distance, history, prices, &symbol);
-            EXPECT_LT(price, kImpossiblePrice) << "at " << pos;
-            total += price;
-            RecordCopy(&history, token.length, token.distance);
-        }
-        pos += token.length;
-    }
-    EXPECT_EQ(pos, end);
-    return total;
-}
-
-}  // namespace
 
 TEST(OptimalLevels, SecondArrivalsFindCheaperParses) {
     // Prices under which copies at recent distances are cheap: a path that
@@ -251,13 +246,8 @@ TEST(OptimalLevels, SecondArrivalsFindCheaperParses) {
         for (bool secondArrivals : {false, true}) {
             TreeFinder tree;
             TreeFinderInit(&tree, 64, 128);
-            ParseInput input = {data.data(), 0, size, 0, nullptr, prices, nullptr, &tree, size, nullptr};
-            StretchMatches matches;
-            FindStretchMatches(input, &matches);
-            CopyHistory copies = {};
-            std::vector<Token> tokens;
             std::vector<size_t> blockStarts;
-            ParseOptimal(input, matches, 1, secondArrivals, &copies, &tokens, &blockStarts);
+            std::vector<Token> tokens = ParseUnder(data, 0, size, &tree, prices, 1, secondArrivals, &blockStarts);
             (secondArrivals ? with : without) += PriceOfParse(data, 0, size, tokens, prices);
         }
     }
@@ -289,3 +279,5 @@ TEST(OptimalLevels, AnEntryTakenBackLeavesNoTrace) {
         EXPECT_TRUE(packed == expected) << "level " << level;
     }
 }
+
+}  // namespace
