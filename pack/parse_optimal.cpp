@@ -100,21 +100,22 @@ inline uint32_t NewestAfter(const Segment& segment, const Node& step) {
                                           : RecentDistance(segment.histories[from], 0);
 }
 
+// The path `step`, whose newest distance is newest, becomes node at's second arrival.
+inline void KeepSecond(const Segment& segment, uint32_t at, const Node& step, uint32_t newest) {
+    SecondArrival& second = segment.seconds[at];
+    segment.secondPrices[at] = step.price;
+    second.node = step;
+    second.newest = newest;
+}
+
 // Node at takes a cheaper path whose newest distance is newest: the path it
 // had stays as the second arrival when that one's newest distance differs.
 inline void Replace(const Segment& segment, uint32_t at, const Node& step, uint32_t newest) {
     Node& node = segment.nodes[at];
     // (A path dearer than the slack would not be followed; kUnreached is.)
-    if (segment.seconds != nullptr && node.price - step.price < kSecondSlack) {
-        SecondArrival& second = segment.seconds[at];
-        if (node.price < segment.secondPrices[at]) {
-            const uint32_t displaced = NewestAfter(segment, node);
-            if (displaced != newest) {
-                segment.secondPrices[at] = node.price;
-                second.node = node;
-                second.newest = displaced;
-            }
-        }
+    if (segment.seconds != nullptr && node.price - step.price < kSecondSlack && node.price < segment.secondPrices[at]) {
+        const uint32_t displaced = NewestAfter(segment, node);
+        if (displaced != newest) KeepSecond(segment, at, node, displaced);
     }
     node = step;
 }
@@ -131,11 +132,8 @@ inline void OfferFromSecond(const Segment& segment, uint32_t at, const Node& ste
         Replace(segment, at, step, newest);
         return;
     }
-    SecondArrival& second = segment.seconds[at];
     if (step.price < segment.secondPrices[at] && newest != NewestAfter(segment, segment.nodes[at])) {
-        segment.secondPrices[at] = step.price;
-        second.node = step;
-        second.newest = newest;
+        KeepSecond(segment, at, step, newest);
     }
 }
 
@@ -191,6 +189,21 @@ inline void FollowPath(const Segment& segment, uint32_t i) {
     FollowStep(segment, segment.nodes[i], &segment.histories[i]);
 }
 
+// Whether one of the `count` newest distances of h is distance.
+inline bool AmongRecent(const CopyHistory& h, uint32_t count, uint32_t distance) {
+    bool seen = false;
+    for (uint32_t j = 0; j < count; ++j) seen |= RecentDistance(h, j) == distance;
+    return seen;
+}
+
+// How many bytes from here repeat distance back, up to what one recent-distance
+// copy sends and `available`.
+inline uint32_t RecentRepeatLength(const uint8_t* here, uint32_t distance, uint32_t available) {
+    uint32_t limit = MaxRecentLength(distance);
+    if (limit > available) limit = available;
+    return CommonLength(here, here - distance, limit);
+}
+
 struct Longest {
     uint32_t length;
     uint32_t distance;
@@ -211,12 +224,8 @@ void RelaxRecentCopies(const Segment& segment, uint32_t i, Longest* longest) {
     for (uint32_t k = 0; k < 4; ++k) {
         uint32_t distance = RecentDistance(h, k);
         if (distance == 0 || distance > pos - input.windowStart) continue;
-        bool seen = false;
-        for (uint32_t j = 0; j < k; ++j) seen |= RecentDistance(h, j) == distance;
-        if (seen) continue;
-        uint32_t limit = MaxRecentLength(distance);
-        if (limit > available) limit = available;
-        uint32_t length = CommonLength(here, here - distance, limit);
+        if (AmongRecent(h, k, distance)) continue;
+        uint32_t length = RecentRepeatLength(here, distance, available);
         if (length > longest->length) *longest = {length, distance};
         const uint32_t shortest = MinRecentLength(distance);  // the length of recentLength[0]
         // Most recent distances agree on fewer bytes than any copy there
@@ -321,14 +330,8 @@ void RelaxFromSecond(const Segment& segment, uint32_t i) {
     for (uint32_t k = 0; k < 4; ++k) {
         const uint32_t distance = RecentDistance(h, k);
         if (distance == 0 || distance > pos - input.windowStart) continue;
-        bool seen = false;
-        for (uint32_t j = 0; j < 4; ++j) {
-            seen |= RecentDistance(first, j) == distance || (j < k && RecentDistance(h, j) == distance);
-        }
-        if (seen) continue;
-        uint32_t limit = MaxRecentLength(distance);
-        if (limit > available) limit = available;
-        const uint32_t length = CommonLength(here, here - distance, limit);
+        if (AmongRecent(h, k, distance) || AmongRecent(first, 4, distance)) continue;
+        const uint32_t length = RecentRepeatLength(here, distance, available);
         const uint32_t shortest = MinRecentLength(distance);
         if (length < shortest) continue;
         const uint32_t base = second.node.price + prices[kSymRecentFirst + k];
@@ -446,9 +449,7 @@ Token LongestCopy(const ParseInput& input, const StretchMatches& matches, uint32
     for (uint32_t k = 0; k < 4; ++k) {
         const uint32_t distance = RecentDistance(history, k);
         if (distance == 0 || distance > pos - input.windowStart) continue;
-        uint32_t limit = MaxRecentLength(distance);
-        if (limit > available) limit = available;
-        const uint32_t length = CommonLength(here, here - distance, limit);
+        const uint32_t length = RecentRepeatLength(here, distance, available);
         if (length >= MinRecentLength(distance) && length > best.length) best = {length, distance};
     }
     const uint32_t first = matches.first[pos - input.begin];
