@@ -66,15 +66,22 @@ struct StretchMatches {
 // parse and coding of the stretch before.
 void FindStretchMatches(const ParseInput& input, StretchMatches* matches);
 
+// How the optimal parser goes about a stretch.
+struct OptimalOptions {
+    bool planned;         // a quick parse first plans the blocks (else one block, priced by input.prices)
+    uint32_t passes;      // optimal passes; each but the last only counts symbols to price the next
+    bool secondArrivals;  // the final pass also follows a second way into each node
+};
+
 // Near-optimal parse: shortest path over prices, with the matches found for
-// this stretch. With `passes` > 1, a quick lazy parse first plans blocks
-// (split where a code of their own pays for its table) and prices the first
-// pass with each block's code (its counts scaled by input.learning, which
-// the final pass then updates); each later pass is priced with the code that
-// the pass before gave each block. With secondArrivals, the final pass also
+// this stretch. When planned, a quick lazy parse first plans blocks (split
+// where a code of their own pays for its table) and prices the first pass
+// with each block's code (its counts scaled by input.learning, which the
+// final pass then updates); each later pass is priced with the code that the
+// pass before gave each block. With secondArrivals, the final pass also
 // follows at each node the cheapest way in whose newest copy distance
 // differs from the cheapest one's (a recent copy there may pay for the
 // dearer way in). Appends the tokens, and the index of each block's first
 // token to blockStarts (the coder weighs a new table there).
-void ParseOptimal(const ParseInput& input, const StretchMatches& matches, uint32_t passes, bool secondArrivals,
+void ParseOptimal(const ParseInput& input, const StretchMatches& matches, const OptimalOptions& options,
                   CopyHistory* copies, std::vector<Token>* tokens, std::vector<size_t>* blockStarts);

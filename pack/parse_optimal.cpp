@@ -643,7 +643,7 @@ void FindStretchMatches(const ParseInput& input, StretchMatches* matches) {
     matches->first.push_back(static_cast<uint32_t>(matches->candidates.size()));
 }
 
-void ParseOptimal(const ParseInput& input, const StretchMatches& matches, uint32_t passes, bool secondArrivals,
+void ParseOptimal(const ParseInput& input, const StretchMatches& matches, const OptimalOptions& options,
                   CopyHistory* copies, std::vector<Token>* tokens, std::vector<size_t>* blockStarts) {
     // Kept from one stretch to the next: fresh megabytes for every stretch
     // would cost page faults and clearing, and every pass sets what it reads.
@@ -658,9 +658,10 @@ void ParseOptimal(const ParseInput& input, const StretchMatches& matches, uint32
     const size_t firstToken = tokens->size();
     const CopyHistory start = *copies;
     uint32_t quickCounts[kTableLengthCount] = {};
-    if (passes > 1) {
-        // The first planning pass is priced by blocks planned from a quick
-        // parse: far closer to its own statistics than the code in force.
+    const uint32_t passes = options.passes < 1 ? 1 : options.passes;
+    if (options.planned) {
+        // The first pass is priced by blocks planned from a quick parse: far
+        // closer to its own statistics than the code in force.
         CopyHistory history = *copies;
         ParseQuick(input, matches, input.begin, input.end, &history, tokens);
         std::vector<PlannedBlock> planned;
@@ -681,7 +682,7 @@ void ParseOptimal(const ParseInput& input, const StretchMatches& matches, uint32
             // sooner, where the final pass still weighs their every length.
             uint32_t nice = input.tree->niceLength;
             if (tables.planning && nice > kPlanningNiceLength) nice = kPlanningNiceLength;
-            ParseRange(input, matches, tables, block.begin, block.end, secondArrivals, nice, &history, tokens,
+            ParseRange(input, matches, tables, block.begin, block.end, options.secondArrivals, nice, &history, tokens,
                        &scratch);
         }
         if (pass + 1 >= passes) {
@@ -691,7 +692,7 @@ void ParseOptimal(const ParseInput& input, const StretchMatches& matches, uint32
         // The blocks stay; their prices follow this pass's statistics.
         RepriceBlocks(input, tokens->data() + firstToken, tokens->size() - firstToken, *copies, firstTokens, &blocks);
     }
-    if (passes > 1 && input.learning != nullptr) {
+    if (options.planned && input.learning != nullptr) {
         std::vector<uint32_t> counts;
         CountBlockSymbols(input, tokens->data() + firstToken, tokens->size() - firstToken, start, firstTokens, blocks,
                           &counts);

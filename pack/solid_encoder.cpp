@@ -15,22 +15,21 @@ struct LevelSettings {
     uint32_t depth;       // candidates per match search
     uint32_t niceLength;  // a copy this long is taken at once
     Parser parser;
-    uint32_t passes;      // optimal parser: passes over each stretch
-    uint32_t blockTokens; // tokens weighed at a time for a new table block
-    uint32_t stretch;     // input bytes parsed, then coded, at a time
-    bool secondArrivals;  // optimal parser: also follows a second way into each node
-    bool learns;          // optimal parser: prices its first pass by what the stretches before taught
+    OptimalOptions optimal;  // optimal parser: planning, passes and second arrivals
+    uint32_t blockTokens;    // tokens weighed at a time for a new table block
+    uint32_t stretch;        // input bytes parsed, then coded, at a time
+    bool learns;             // optimal parser: prices its first pass by what the stretches before taught
 };
 
 // The optimal levels code each stretch with one table block of its own when
 // that pays, so that the prices of their later passes are the real ones.
 const LevelSettings kLevels[6] = {
-    {0, 0, kFastParse, 0, 0, 0, false, false},
-    {1, 32, kFastParse, 1, 16384, 1u << 17, false, false},          // 1: fastest: one probe a position
-    {16, 32, kGreedyParse, 1, 16384, 1u << 17, false, false},       // 2: greedy, deeper search
-    {4, 64, kLazyParse, 1, 16384, 1u << 17, false, false},          // 3: default, lazy
-    {24, 64, kOptimalParse, 2, 1u << 20, 1u << 16, false, false},   // 4: near-optimal
-    {256, 255, kOptimalParse, 2, 1u << 20, 1u << 16, true, true},   // 5: best
+    {0, 0, kFastParse, {}, 0, 0, false},
+    {1, 32, kFastParse, {}, 16384, 1u << 17, false},                           // 1: fastest: one probe a position
+    {16, 32, kGreedyParse, {}, 16384, 1u << 17, false},                        // 2: greedy, deeper search
+    {4, 64, kLazyParse, {}, 16384, 1u << 17, false},                           // 3: default, lazy
+    {24, 128, kOptimalParse, {true, 1, false}, 1u << 20, 1u << 16, true},      // 4: near-optimal, one pass
+    {256, 255, kOptimalParse, {true, 2, true}, 1u << 20, 1u << 16, true},      // 5: best
 };
 
 // History is dropped in steps of this size, a multiple of both finders'
@@ -154,7 +153,7 @@ void EncodeEntry(SolidEncoder* encoder, const uint8_t* data, size_t size, std::v
         tokens.clear();
         blockStarts.clear();
         if (optimal) {
-            ParseOptimal(input, matches, settings.passes, settings.secondArrivals, &copies, &tokens, &blockStarts);
+            ParseOptimal(input, matches, settings.optimal, &copies, &tokens, &blockStarts);
         } else {
             if (settings.parser == kFastParse) {
                 ParseFast(input, &copies, &tokens);

@@ -81,7 +81,7 @@ uint64_t PriceOfParse(const std::vector<uint8_t>& data, uint32_t begin, uint32_t
 // The optimal parse of begin..end of data, with `prices` as the code in
 // force and a tree that holds the positions before begin.
 std::vector<Token> ParseUnder(const std::vector<uint8_t>& data, uint32_t begin, uint32_t end, TreeFinder* tree,
-                              const uint32_t* prices, uint32_t passes, bool secondArrivals,
+                              const uint32_t* prices, const OptimalOptions& options,
                               std::vector<size_t>* blockStarts) {
     const uint32_t size = static_cast<uint32_t>(data.size());
     ParseInput input = {data.data(), begin, end, 0, nullptr, prices, nullptr, tree, size, nullptr};
@@ -89,7 +89,7 @@ std::vector<Token> ParseUnder(const std::vector<uint8_t>& data, uint32_t begin, 
     FindStretchMatches(input, &matches);
     CopyHistory copies = {};
     std::vector<Token> tokens;
-    ParseOptimal(input, matches, passes, secondArrivals, &copies, &tokens, blockStarts);
+    ParseOptimal(input, matches, options, &copies, &tokens, blockStarts);
     return tokens;
 }
 
@@ -223,13 +223,18 @@ TEST(OptimalLevels, CopiesCutShortByTheStretchEndStaySendable) {
         TreeInsertUpTo(&tree, data.data(), begin, size);
         uint32_t prices[kTableLengthCount];
         for (uint32_t& p : prices) p = 7;
-        std::vector<size_t> blockStarts;
-        SCOPED_TRACE(cut);
-        std::vector<Token> tokens = ParseUnder(data, begin, far + cut, &tree, prices, 2, false, &blockStarts);
-        // Covers the stretch with copies of the bytes there, each one sendable.
-        PriceOfParse(data, begin, far + cut, tokens, prices);
-        ASSERT_FALSE(blockStarts.empty());
-        EXPECT_EQ(blockStarts[0], 0u);
+        // One planned pass (level 4) and a planning pass before the final one (level 5).
+        for (uint32_t passes : {1u, 2u}) {
+            SCOPED_TRACE(testing::Message() << "cut " << cut << ", passes " << passes);
+            TreeFinder scratchTree = tree;
+            std::vector<size_t> blockStarts;
+            std::vector<Token> tokens =
+                ParseUnder(data, begin, far + cut, &scratchTree, prices, {true, passes, false}, &blockStarts);
+            // Covers the stretch with copies of the bytes there, each one sendable.
+            PriceOfParse(data, begin, far + cut, tokens, prices);
+            ASSERT_FALSE(blockStarts.empty());
+            EXPECT_EQ(blockStarts[0], 0u);
+        }
     }
 }
 
@@ -251,7 +256,7 @@ TEST(OptimalLevels, SecondArrivalsFindCheaperParses) {
             TreeFinder tree;
             TreeFinderInit(&tree, 64, 128);
             std::vector<size_t> blockStarts;
-            std::vector<Token> tokens = ParseUnder(data, 0, size, &tree, prices, 1, secondArrivals, &blockStarts);
+            std::vector<Token> tokens = ParseUnder(data, 0, size, &tree, prices, {false, 1, secondArrivals}, &blockStarts);
             (secondArrivals ? with : without) += PriceOfParse(data, 0, size, tokens, prices);
         }
     }
