@@ -18,18 +18,17 @@ struct LevelSettings {
     OptimalOptions optimal;  // optimal parser: planning, passes and second arrivals
     uint32_t blockTokens;    // tokens weighed at a time for a new table block
     uint32_t stretch;        // input bytes parsed, then coded, at a time
-    bool learns;             // optimal parser: prices its first pass by what the stretches before taught
 };
 
 // The optimal levels code each stretch with one table block of its own when
 // that pays, so that the prices of their later passes are the real ones.
 const LevelSettings kLevels[6] = {
-    {0, 0, kFastParse, {}, 0, 0, false},
-    {1, 32, kFastParse, {}, 16384, 1u << 17, false},                           // 1: fastest: one probe a position
-    {16, 32, kGreedyParse, {}, 16384, 1u << 17, false},                        // 2: greedy, deeper search
-    {4, 64, kLazyParse, {}, 16384, 1u << 17, false},                           // 3: default, lazy
-    {24, 128, kOptimalParse, {true, 1, false}, 1u << 20, 1u << 16, true},      // 4: near-optimal, one pass
-    {256, 255, kOptimalParse, {true, 2, true}, 1u << 20, 1u << 16, true},      // 5: best
+    {0, 0, kFastParse, {}, 0, 0},
+    {1, 32, kFastParse, {}, 16384, 1u << 17},                           // 1: fastest: one probe a position
+    {16, 32, kGreedyParse, {}, 16384, 1u << 17},                        // 2: greedy, deeper search
+    {4, 64, kLazyParse, {}, 16384, 1u << 17},                           // 3: default, lazy
+    {24, 128, kOptimalParse, {true, 1, false}, 1u << 20, 1u << 16},     // 4: near-optimal, one pass
+    {256, 255, kOptimalParse, {true, 2, true}, 1u << 20, 1u << 16},     // 5: best
 };
 
 // History is dropped in steps of this size, a multiple of both finders'
@@ -131,7 +130,7 @@ void EncodeEntry(SolidEncoder* encoder, const uint8_t* data, size_t size, std::v
     // The whole entry; it is parsed and coded a stretch at a time.
     const ParseInput whole = {encoder->history.data(), begin,  end,           0,          &encoder->finder,
                               prices,                  &encoder->tables, &encoder->tree, historySize,
-                              settings.learns ? &encoder->learning : nullptr};
+                              &encoder->learning};
     // The optimal levels find the matches of the stretches ahead while this
     // one is parsed and coded: the finder reads only the history, so the
     // result is the same with or without the second thread.

@@ -134,8 +134,6 @@ TEST(PackHuffman, LengthsAreLimitedCompleteAndCoverEverySymbolUsed) {
     EXPECT_EQ(noneLength[0] + noneLength[1] + noneLength[2], 0);
 }
 
-// The least total of count times length over all prefix codes, by the
-// plain textbook merge of the two lightest trees (no limit).
 // Counts of 2 to kLiteralAlphabet symbols, a quarter of them unused, the
 // rest spread over up to 2^wideBits in odd rounds (2^12 in even ones); the
 // first two are 1, so that at least two symbols occur.
@@ -148,6 +146,8 @@ std::vector<uint32_t> SkewedCounts(std::mt19937& rng, int round, uint32_t wideBi
     return counts;
 }
 
+// The least total of count times length over all prefix codes, by the
+// plain textbook merge of the two lightest trees (no limit).
 uint64_t HuffmanCost(const std::vector<uint32_t>& counts) {
     std::priority_queue<uint64_t, std::vector<uint64_t>, std::greater<uint64_t>> trees;
     for (uint32_t c : counts) {

@@ -256,7 +256,8 @@ TEST(OptimalLevels, SecondArrivalsFindCheaperParses) {
             TreeFinder tree;
             TreeFinderInit(&tree, 64, 128);
             std::vector<size_t> blockStarts;
-            std::vector<Token> tokens = ParseUnder(data, 0, size, &tree, prices, {false, 1, secondArrivals}, &blockStarts);
+            std::vector<Token> tokens =
+                ParseUnder(data, 0, size, &tree, prices, {false, 1, secondArrivals}, &blockStarts);
             (secondArrivals ? with : without) += PriceOfParse(data, 0, size, tokens, prices);
         }
     }
