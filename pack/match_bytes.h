@@ -29,6 +29,15 @@ inline uint32_t HashOf5(const uint8_t* p, uint32_t hashBits) {
 // The 2 bytes at p as one number (index of a 65,536-entry table).
 inline uint32_t PairAt(const uint8_t* p) { return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8); }
 
+// Whether the two bytes at a and at b are the same.
+inline bool FirstTwoAgree(const uint8_t* a, const uint8_t* b) {
+    uint16_t x;
+    uint16_t y;
+    std::memcpy(&x, a, 2);
+    std::memcpy(&y, b, 2);
+    return x == y;
+}
+
 // How many bytes a and b agree for, counting on from start (known to agree
 // before it), at most limit. Eight bytes at a time; on these little-endian
 // machines the first differing byte is the lowest set byte of the difference.

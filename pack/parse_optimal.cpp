@@ -110,26 +110,30 @@ inline void KeepSecond(const Segment& segment, uint32_t at, const Node& step, ui
 
 // Node at takes a cheaper path whose newest distance is newest: the path it
 // had stays as the second arrival when that one's newest distance differs.
+// (kSeconds: the pass keeps second arrivals. As a template argument, the
+// passes without them carry none of their tests in the inner loops.)
+template <bool kSeconds>
 inline void Replace(const Segment& segment, uint32_t at, const Node& step, uint32_t newest) {
     Node& node = segment.nodes[at];
     // (A path dearer than the slack would not be followed; kUnreached is.)
-    if (segment.seconds != nullptr && node.price - step.price < kSecondSlack && node.price < segment.secondPrices[at]) {
+    if (kSeconds && node.price - step.price < kSecondSlack && node.price < segment.secondPrices[at]) {
         const uint32_t displaced = NewestAfter(segment, node);
         if (displaced != newest) KeepSecond(segment, at, node, displaced);
     }
     node = step;
 }
 
+template <bool kSeconds>
 inline void Relax(const Segment& segment, uint32_t at, uint32_t price, uint32_t from, uint32_t length,
                   uint32_t distance) {
-    if (price < segment.nodes[at].price) Replace(segment, at, {price, from, {length, distance}, 0}, distance);
+    if (price < segment.nodes[at].price) Replace<kSeconds>(segment, at, {price, from, {length, distance}, 0}, distance);
 }
 
 // A step from a node's second arrival: it may become the target's path, or
 // its second arrival.
 inline void OfferFromSecond(const Segment& segment, uint32_t at, const Node& step, uint32_t newest) {
     if (step.price < segment.nodes[at].price) {
-        Replace(segment, at, step, newest);
+        Replace<true>(segment, at, step, newest);
         return;
     }
     if (step.price < segment.secondPrices[at] && newest != NewestAfter(segment, segment.nodes[at])) {
@@ -137,11 +141,12 @@ inline void OfferFromSecond(const Segment& segment, uint32_t at, const Node& ste
     }
 }
 
+template <bool kSeconds>
 inline void OfferStep(const Segment& segment, uint32_t at, const Node& step, uint32_t newest) {
-    if ((step.from & kFromSecond) != 0) {
+    if (kSeconds && (step.from & kFromSecond) != 0) {
         OfferFromSecond(segment, at, step, newest);
     } else if (step.price < segment.nodes[at].price) {
-        Replace(segment, at, step, newest);
+        Replace<kSeconds>(segment, at, step, newest);
     }
 }
 
@@ -149,6 +154,7 @@ inline void OfferStep(const Segment& segment, uint32_t at, const Node& step, uin
 // cheap recent-distance copy that a path through the literal alone, with a
 // different copy history, would not offer. `from` is a node, marked with
 // kFromSecond when the copy leaves from its second arrival.
+template <bool kSeconds>
 __attribute__((always_inline)) inline void RelaxWithRepeat(const Segment& segment, uint32_t from, uint32_t fromPrice,
                                                            uint32_t pos, uint32_t available, uint32_t copyPrice,
                                                            uint32_t length, uint32_t distance) {
@@ -158,6 +164,9 @@ __attribute__((always_inline)) inline void RelaxWithRepeat(const Segment& segmen
     // A planning pass leaves these out: they shift few symbol counts.
     if (tables.planning || length + 3 > available) return;
     const uint8_t* second = input.history + pos + length + 1;
+    // Both copies the literal leads to need two bytes at least: most
+    // places fail that first look.
+    if (!FirstTwoAgree(second, second - distance)) return;
     uint32_t limit = MaxRecentLength(distance);
     if (limit > available - length - 1) limit = available - length - 1;
     uint32_t repeat = CommonLength(second, second - distance, limit);
@@ -167,26 +176,28 @@ __attribute__((always_inline)) inline void RelaxWithRepeat(const Segment& segmen
     uint32_t at = i + length + 1;
     if (repeat >= 2 + bonus) {
         uint32_t price = base + prices[kSymRecentFirst] + tables.recentLength[repeat - 2 - bonus];
-        OfferStep(segment, at + repeat, {price, from, {repeat, distance}, length}, distance);
+        OfferStep<kSeconds>(segment, at + repeat, {price, from, {repeat, distance}, length}, distance);
     }
     if (repeat >= length) {
         uint32_t price = base + prices[kSymRepeatLast];
-        OfferStep(segment, at + length, {price, from, {length, distance}, length}, distance);
+        OfferStep<kSeconds>(segment, at + length, {price, from, {length, distance}, length}, distance);
     }
 }
 
 // The history along a path into node i: the one of the node it leaves from,
 // plus this step's copies.
+template <bool kSeconds>
 inline void FollowStep(const Segment& segment, const Node& node, CopyHistory* history) {
     CopyHistory& copies = *history;
     const uint32_t from = node.from & ~kFromSecond;
-    copies = (node.from & kFromSecond) != 0 ? segment.seconds[from].history : segment.histories[from];
+    copies = kSeconds && (node.from & kFromSecond) != 0 ? segment.seconds[from].history : segment.histories[from];
     if (node.leadLength != 0) RecordCopy(&copies, node.leadLength, node.token.distance);
     if (node.token.distance != 0) RecordCopy(&copies, node.token.length, node.token.distance);
 }
 
+template <bool kSeconds>
 inline void FollowPath(const Segment& segment, uint32_t i) {
-    FollowStep(segment, segment.nodes[i], &segment.histories[i]);
+    FollowStep<kSeconds>(segment, segment.nodes[i], &segment.histories[i]);
 }
 
 // Whether one of the `count` newest distances of h is distance.
@@ -199,6 +210,9 @@ inline bool AmongRecent(const CopyHistory& h, uint32_t count, uint32_t distance)
 // How many bytes from here repeat distance back, up to what one recent-distance
 // copy sends and `available`.
 inline uint32_t RecentRepeatLength(const uint8_t* here, uint32_t distance, uint32_t available) {
+    // Every copy sends two bytes at least: most recent distances fail here
+    // at once (0 then stands for fewer than two).
+    if (available < 2 || !FirstTwoAgree(here, here - distance)) return 0;
     uint32_t limit = MaxRecentLength(distance);
     if (limit > available) limit = available;
     return CommonLength(here, here - distance, limit);
@@ -211,6 +225,7 @@ struct Longest {
 
 // Copies at the four recent distances (and the repeat of the last copy),
 // each length priced with the cheapest symbol that sends it.
+template <bool kSeconds>
 void RelaxRecentCopies(const Segment& segment, uint32_t i, Longest* longest) {
     const ParseInput& input = segment.input;
     const PriceTables& tables = segment.tables;
@@ -224,8 +239,8 @@ void RelaxRecentCopies(const Segment& segment, uint32_t i, Longest* longest) {
     for (uint32_t k = 0; k < 4; ++k) {
         uint32_t distance = RecentDistance(h, k);
         if (distance == 0 || distance > pos - input.windowStart) continue;
-        if (AmongRecent(h, k, distance)) continue;
         uint32_t length = RecentRepeatLength(here, distance, available);
+        if (length < 2 || AmongRecent(h, k, distance)) continue;
         if (length > longest->length) *longest = {length, distance};
         const uint32_t shortest = MinRecentLength(distance);  // the length of recentLength[0]
         // Most recent distances agree on fewer bytes than any copy there
@@ -245,7 +260,7 @@ void RelaxRecentCopies(const Segment& segment, uint32_t i, Longest* longest) {
         if (!longMayWin) {
             const uint32_t base = node.price + symbolPrice;
             for (uint32_t l = shortest; l <= length; ++l) {
-                Relax(segment, i + l, base + tables.recentLength[l - shortest], i, l, distance);
+                Relax<kSeconds>(segment, i + l, base + tables.recentLength[l - shortest], i, l, distance);
             }
         } else {
             for (uint32_t l = shortest; l <= length; ++l) {
@@ -254,23 +269,24 @@ void RelaxRecentCopies(const Segment& segment, uint32_t i, Longest* longest) {
                     uint32_t viaLong = tables.longLength[l - shortestLong] + distancePrice;
                     if (viaLong < price) price = viaLong;
                 }
-                Relax(segment, i + l, node.price + price, i, l, distance);
+                Relax<kSeconds>(segment, i + l, node.price + price, i, l, distance);
             }
         }
         // The repeat of the last copy (of any length), where it is cheaper
         // still: the node holds the cheapest of the prices above, so this
         // keeps the minimum.
         if (repeatsLast) {
-            Relax(segment, i + h.lastLength, node.price + prices[kSymRepeatLast], i, h.lastLength, distance);
+            Relax<kSeconds>(segment, i + h.lastLength, node.price + prices[kSymRepeatLast], i, h.lastLength, distance);
         }
         if (length >= shortest) {
             uint32_t price = symbolPrice + tables.recentLength[length - shortest];
-            RelaxWithRepeat(segment, i, node.price, pos, available, price, length, distance);
+            RelaxWithRepeat<kSeconds>(segment, i, node.price, pos, available, price, length, distance);
         }
     }
 }
 
 // The finder's copies: each length at the nearest distance that reaches it.
+template <bool kSeconds>
 void RelaxFinderCopies(const Segment& segment, uint32_t i, Longest* longest) {
     const ParseInput& input = segment.input;
     const PriceTables& tables = segment.tables;
@@ -292,7 +308,7 @@ void RelaxFinderCopies(const Segment& segment, uint32_t i, Longest* longest) {
             // repeated copy they were priced above); no long copy sends them.
             if (m.distance <= kShortCopyReach) {
                 const uint32_t slot = ShortSlot(m.distance);
-                Relax(segment, i + 2, node.price + prices[kSymShortFirst + slot] + kShortBits[slot], i, 2, m.distance);
+                Relax<kSeconds>(segment, i + 2, node.price + prices[kSymShortFirst + slot] + kShortBits[slot], i, 2, m.distance);
             }
             covered = 2;
             continue;
@@ -301,11 +317,11 @@ void RelaxFinderCopies(const Segment& segment, uint32_t i, Longest* longest) {
         uint32_t distancePrice = DistancePrice(prices, m.distance);
         uint32_t from = covered + 1 > 3 + bonus ? covered + 1 : 3 + bonus;
         for (uint32_t l = from; l <= m.length; ++l) {
-            Relax(segment, i + l, node.price + tables.longLength[l - 3 - bonus] + distancePrice, i, l, m.distance);
+            Relax<kSeconds>(segment, i + l, node.price + tables.longLength[l - 3 - bonus] + distancePrice, i, l, m.distance);
         }
         if (m.length >= from) {
-            RelaxWithRepeat(segment, i, node.price, pos, available,
-                            tables.longLength[m.length - 3 - bonus] + distancePrice, m.length, m.distance);
+            RelaxWithRepeat<kSeconds>(segment, i, node.price, pos, available,
+                                      tables.longLength[m.length - 3 - bonus] + distancePrice, m.length, m.distance);
         }
         covered = m.length;
     }
@@ -319,7 +335,7 @@ void RelaxFromSecond(const Segment& segment, uint32_t i) {
     const PriceTables& tables = segment.tables;
     const uint32_t* prices = tables.prices;
     SecondArrival& second = segment.seconds[i];
-    FollowStep(segment, second.node, &second.history);
+    FollowStep<true>(segment, second.node, &second.history);
     const CopyHistory& h = second.history;
     const CopyHistory& first = segment.histories[i];
     const uint32_t from = i | kFromSecond;
@@ -330,29 +346,30 @@ void RelaxFromSecond(const Segment& segment, uint32_t i) {
     for (uint32_t k = 0; k < 4; ++k) {
         const uint32_t distance = RecentDistance(h, k);
         if (distance == 0 || distance > pos - input.windowStart) continue;
-        if (AmongRecent(h, k, distance) || AmongRecent(first, 4, distance)) continue;
         const uint32_t length = RecentRepeatLength(here, distance, available);
         const uint32_t shortest = MinRecentLength(distance);
         if (length < shortest) continue;
+        if (AmongRecent(h, k, distance) || AmongRecent(first, 4, distance)) continue;
         const uint32_t base = second.node.price + prices[kSymRecentFirst + k];
         for (uint32_t l = shortest; l <= length; ++l) {
             const Node step = {base + tables.recentLength[l - shortest], from, {l, distance}, 0};
             OfferFromSecond(segment, i + l, step, distance);
         }
-        RelaxWithRepeat(segment, from, second.node.price, pos, available,
+        RelaxWithRepeat<true>(segment, from, second.node.price, pos, available,
                         prices[kSymRecentFirst + k] + tables.recentLength[length - shortest], length, distance);
     }
 }
 
 // A very long copy is taken as it is: the path cannot do much better, and
 // everything it covers is skipped, so its end becomes the only way on.
+template <bool kSeconds>
 void TakeLongCopy(const Segment& segment, uint32_t i, const Longest& longest) {
     Node* nodes = segment.nodes;
     const Node& node = nodes[i];
     const uint32_t* prices = segment.tables.prices;
     uint32_t target = i + longest.length;
     for (uint32_t j = i + 1; j < target; ++j) nodes[j].price = kUnreached;
-    if (segment.seconds != nullptr) {
+    if (kSeconds) {
         for (uint32_t j = i + 1; j <= target; ++j) segment.secondPrices[j] = kUnreached;
     }
     CodedSymbol symbol;
@@ -392,6 +409,28 @@ void EmitPath(const Segment& segment, CopyHistory* copies, std::vector<Token>* t
     }
 }
 
+// The cheapest path through a segment whose node 0 is set: each node
+// reached, in order, offers its steps to the nodes ahead.
+template <bool kSeconds>
+void SolveSegment(const Segment& segment, uint32_t nice) {
+    const ParseInput& input = segment.input;
+    Node* nodes = segment.nodes;
+    for (uint32_t i = 0; i < segment.size; ++i) {
+        const Node& node = nodes[i];
+        if (node.price == kUnreached) continue;
+        if (i > 0) FollowPath<kSeconds>(segment, i);
+        if (kSeconds && segment.secondPrices[i] < node.price + kSecondSlack) RelaxFromSecond(segment, i);
+        const uint32_t literal = node.price + segment.tables.prices[input.history[segment.start + i]];
+        if (literal < nodes[i + 1].price) {
+            Replace<kSeconds>(segment, i + 1, {literal, i, {1, 0}, 0}, RecentDistance(segment.histories[i], 0));
+        }
+        Longest longest = {0, 0};
+        RelaxRecentCopies<kSeconds>(segment, i, &longest);
+        RelaxFinderCopies<kSeconds>(segment, i, &longest);
+        if (longest.length >= nice && longest.length > 1) TakeLongCopy<kSeconds>(segment, i, longest);
+    }
+}
+
 // The optimal passes' work space, per node of a segment.
 struct Scratch {
     std::vector<Node> nodes;
@@ -420,19 +459,10 @@ void ParseRange(const ParseInput& input, const StretchMatches& matches, const Pr
         }
         nodes[0].price = 0;
         scratch->histories[0] = *copies;
-        for (uint32_t i = 0; i < segment.size; ++i) {
-            Node& node = nodes[i];
-            if (node.price == kUnreached) continue;
-            if (i > 0) FollowPath(segment, i);
-            if (second != nullptr && secondPrice[i] < node.price + kSecondSlack) RelaxFromSecond(segment, i);
-            const uint32_t literal = node.price + tables.prices[input.history[segmentStart + i]];
-            if (literal < nodes[i + 1].price) {
-                Replace(segment, i + 1, {literal, i, {1, 0}, 0}, RecentDistance(segment.histories[i], 0));
-            }
-            Longest longest = {0, 0};
-            RelaxRecentCopies(segment, i, &longest);
-            RelaxFinderCopies(segment, i, &longest);
-            if (longest.length >= nice && longest.length > 1) TakeLongCopy(segment, i, longest);
+        if (second != nullptr) {
+            SolveSegment<true>(segment, nice);
+        } else {
+            SolveSegment<false>(segment, nice);
         }
         EmitPath(segment, copies, tokens, &reversed);
         segmentStart = segmentEnd;
