@@ -147,17 +147,23 @@ struct SymbolLengths {
 // the code space they take.
 int64_t ChooseForSpacePrice(const uint32_t* frequencies, uint32_t count, uint32_t maxBits,
                             const uint32_t* lengthPrices, uint64_t lambda, uint8_t* lengths) {
+    // The lengths in SymbolLengths' order (1 to maxBits, then no code for a
+    // symbol that never occurs), written out: this runs for every symbol
+    // at each price tried. Room(l) is 2^(maxBits - l), so lambda times it
+    // is a shift.
     int64_t used = 0;
     for (uint32_t s = 0; s < count; ++s) {
-        const SymbolLengths symbol = {frequencies[s], lengthPrices + s * (maxBits + 1), maxBits};
+        const uint64_t frequency = frequencies[s];
+        const uint32_t* price = lengthPrices + s * (maxBits + 1);
         uint64_t best = UINT64_MAX;
         uint32_t bestLength = 0;
-        for (uint32_t l = 1; l != symbol.End(); l = symbol.Next(l)) {
-            uint64_t c = (static_cast<uint64_t>(symbol.Cost(l)) << 16) + lambda * static_cast<uint64_t>(symbol.Room(l));
+        for (uint32_t l = 1; l <= maxBits; ++l) {
+            const uint64_t c = ((frequency * l + price[l]) << 16) + (lambda << (maxBits - l));
             if (c < best) best = c, bestLength = l;
         }
+        if (frequency == 0 && (static_cast<uint64_t>(price[0]) << 16) < best) bestLength = 0;
         lengths[s] = static_cast<uint8_t>(bestLength);
-        used += symbol.Room(bestLength);
+        used += bestLength == 0 ? 0 : int64_t(1) << (maxBits - bestLength);
     }
     return used;
 }
@@ -205,10 +211,44 @@ void BuildPricedLengths(const uint32_t* frequencies, uint32_t count, uint32_t ma
     // they fit. First the power of two of that price (a price of 2^46 puts
     // every symbol at maxBits or no code, which fits any alphabet of the
     // format)...
-    uint32_t low = 0, high = 46;
+    uint32_t lastPower = 0;  // the last price tried, whose lengths are in lengths, and their space
+    int64_t lastUsed = -1;
+    const auto fits = [&](uint32_t power) {
+        lastPower = power;
+        lastUsed = ChooseForSpacePrice(frequencies, count, maxBits, lengthPrices, uint64_t(1) << power, lengths);
+        return lastUsed <= space;
+    };
+    // The fewer symbols fit the more, the higher the price, so the lowest
+    // power that fits is one place: the codes of this format mostly find it
+    // between 2^8 and 2^16, so the search steps out from 2^13 in growing
+    // steps before it halves what is left.
+    uint32_t low = 0, high = 46;  // 2^high fits; no power below low does
+    const uint32_t guess = 13;
+    if (fits(guess)) {
+        high = guess;
+        for (uint32_t step = 1; high > low; step *= 2) {
+            const uint32_t probe = high - low > step ? high - step : low;
+            if (!fits(probe)) {
+                low = probe + 1;
+                break;
+            }
+            high = probe;
+        }
+    } else {
+        low = guess + 1;
+        for (uint32_t step = 1; low < high; step *= 2) {
+            const uint32_t probe = high - low > step ? low + step - 1 : high;
+            if (probe == high) break;
+            if (fits(probe)) {
+                high = probe;
+                break;
+            }
+            low = probe + 1;
+        }
+    }
     while (low < high) {
         uint32_t mid = (low + high) / 2;
-        if (ChooseForSpacePrice(frequencies, count, maxBits, lengthPrices, uint64_t(1) << mid, lengths) <= space) {
+        if (fits(mid)) {
             high = mid;
         } else {
             low = mid + 1;
@@ -216,8 +256,12 @@ void BuildPricedLengths(const uint32_t* frequencies, uint32_t count, uint32_t ma
     }
     // ...then from half that price, which does not fit, the steps that pay
     // up to it, cheapest first, until the code fits.
-    const uint64_t below = high == 0 ? 0 : uint64_t(1) << (high - 1);
-    int64_t used = ChooseForSpacePrice(frequencies, count, maxBits, lengthPrices, below, lengths);
+    // (The search has mostly just tried that price.)
+    int64_t used = lastUsed;
+    if (high == 0 || lastUsed < 0 || lastPower != high - 1) {
+        const uint64_t below = high == 0 ? 0 : uint64_t(1) << (high - 1);
+        used = ChooseForSpacePrice(frequencies, count, maxBits, lengthPrices, below, lengths);
+    }
     std::vector<SpaceStep> steps;
     for (uint32_t s = 0; s < count && used > space; ++s) {
         const SymbolLengths symbol = {frequencies[s], lengthPrices + s * (maxBits + 1), maxBits};

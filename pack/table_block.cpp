@@ -40,6 +40,7 @@ void PlanItems(const uint8_t* lengths, const uint8_t* base, const uint32_t* pric
     // r = 11 and keeps the rest, so no run is searched twice.
     uint32_t longRest = 0;
     uint32_t longRestAt = 0;
+    uint32_t same = 0;  // lengths from i on equal to lengths[i]
     // Backwards: cost[i] is the cheapest way to code positions i..n-1.
     for (int32_t i = static_cast<int32_t>(n) - 1; i >= 0; --i) {
         uint32_t symbol = (lengths[i] - base[i]) & 15;
@@ -47,6 +48,7 @@ void PlanItems(const uint8_t* lengths, const uint8_t* base, const uint32_t* pric
         uint16_t bestLength = 1;
         uint8_t bestSymbol = static_cast<uint8_t>(symbol);
         zeros = lengths[i] == 0 ? zeros + 1 : 0;
+        same = static_cast<uint32_t>(i) + 1 < n && lengths[i + 1] == lengths[i] ? same + 1 : 1;
         if (zeros >= 3) {
             const uint32_t shortest = zeros < 10 ? zeros : 10;
             for (uint32_t r = 3; r <= shortest; ++r) {
@@ -69,8 +71,8 @@ void PlanItems(const uint8_t* lengths, const uint8_t* base, const uint32_t* pric
             if (c < best) best = c, bestLength = static_cast<uint16_t>(longRestAt - i), bestSymbol = 18;
         }
         if (i > 0) {
-            uint32_t run = 0;
-            while (i + run < n && run < 6 && lengths[i + run] == lengths[i - 1]) ++run;
+            // Repeats of the length before i: at most 6 in one item.
+            const uint32_t run = lengths[i] != lengths[i - 1] ? 0 : same < 6 ? same : 6;
             for (uint32_t r = 3; r <= run; ++r) {
                 uint32_t c = price[16] + kRunExtraBits[0] + cost[i + r];
                 if (c < best) best = c, bestLength = static_cast<uint16_t>(r), bestSymbol = 16;
