@@ -8,6 +8,7 @@
 namespace {
 
 const uint32_t kHeadLookAhead = 8;     // positions ahead whose tree root is fetched early
+const uint32_t kRootLookAhead = 4;     // positions ahead whose root node's links are fetched early
 const int32_t kNone = -1;
 
 inline uint32_t Hash3(const uint8_t* p) { return HashOf3(p, kTripleHashBits); }
@@ -117,13 +118,19 @@ void TreeInsertUpTo(TreeFinder* finder, const uint8_t* data, uint32_t end, uint3
 
 uint32_t TreeFindMatches(TreeFinder* finder, const uint8_t* data, uint32_t pos, uint32_t available,
                          uint32_t historySize, MatchCandidate* out, uint32_t maxOut) {
-    TreeInsertUpTo(finder, data, pos, historySize);
+    // (Searched in order, the positions before pos are in already.)
+    if (finder->inserted < pos) TreeInsertUpTo(finder, data, pos, historySize);
     // The roots of a position a few steps on are fetched now: the heads are
     // too many for the cache beside the trees, and the positions come in order.
     if (pos + kHeadLookAhead + 4 <= historySize) {
         __builtin_prefetch(&finder->head[Hash4(data + pos + kHeadLookAhead)], 1);
         __builtin_prefetch(&finder->pairHead[Pair(data + pos + kHeadLookAhead)], 1);
         __builtin_prefetch(&finder->tripleHead[Hash3(data + pos + kHeadLookAhead)], 1);
+        // The root's own links, once its head (fetched above a few positions
+        // ago) is here: every descent starts by waiting for them otherwise.
+        const int32_t root = finder->head[Hash4(data + pos + kRootLookAhead)];
+        __builtin_prefetch(&finder->children[2 * (static_cast<uint32_t>(root) & (kTreeRing - 1))], 1);
+        if (root >= 0) __builtin_prefetch(data + root);
     }
     if (available < 2 || maxOut == 0 || pos < finder->inserted) return 0;
     const uint8_t* here = data + pos;
