@@ -216,8 +216,12 @@ void BuildTablesForCost(const uint32_t* counts, const uint8_t* previousLengths, 
             pulled[s] = counts[s] * kScale + static_cast<uint32_t>(weight);
         }
         BuildTablesFromCounts(pulled, trial);
+        // Planning a table block is the dear part, and most trials lose on
+        // their symbols alone: a block takes its header at least.
+        const uint64_t symbolBits = CountedSymbolBits(counts, trial);
+        if (symbolBits + kTableBlockHeaderBits >= bestBits) continue;
         const uint8_t* trialBase = TableChangePrices(trial, previousLengths, trialPrice, &blockBits);
-        uint64_t bits = blockBits + CountedSymbolBits(counts, trial);
+        uint64_t bits = blockBits + symbolBits;
         if (bits < bestBits) {
             bestBits = bits;
             std::memcpy(lengths, trial, kTableLengthCount);

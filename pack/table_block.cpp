@@ -113,7 +113,7 @@ void PlanBlock(const uint8_t* lengths, const uint8_t* base, LengthPlan* plan) {
         uint32_t counts[kBitLengthAlphabet] = {};
         for (uint32_t i = 0; i < trial.itemCount; ++i) counts[trial.items[i].symbol] += 1;
         BuildLimitedLengths(counts, kBitLengthAlphabet, kMaxCodeBits, trial.codeLengths);
-        trial.bits = 2 + 4 * kBitLengthAlphabet;
+        trial.bits = kTableBlockHeaderBits;
         for (uint32_t i = 0; i < trial.itemCount; ++i) {
             uint8_t s = trial.items[i].symbol;
             trial.bits += trial.codeLengths[s] + (s >= 16 ? kRunExtraBits[s - 16] : 0);

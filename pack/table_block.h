@@ -5,6 +5,11 @@
 #include <cstdint>
 
 #include "pack/bit_output.h"
+#include "pack/pack_format.h"
+
+// Bits every table block starts with: its two flags and the 4-bit length of
+// each bit-length symbol.
+enum : uint32_t { kTableBlockHeaderBits = 2 + 4 * kBitLengthAlphabet };
 
 // Writes one table block for the kTableLengthCount lengths. previousLengths
 // holds what the decoder holds (kTableLengthCount bytes, zero after a reset)
