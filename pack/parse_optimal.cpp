@@ -661,22 +661,15 @@ void FindStretchMatches(const ParseInput& input, StretchMatches* matches) {
     // Room for a few candidates a position, so that the lists seldom move.
     matches->first.reserve(input.end - input.begin + 1);
     matches->candidates.reserve(4 * static_cast<size_t>(input.end - input.begin));
-    // The finder writes straight into the list, behind its end; the
-    // candidates that reach before the window are dropped as they are kept.
-    std::vector<MatchCandidate>& candidates = matches->candidates;
-    size_t kept = 0;
+    MatchCandidate found[kMaxCandidates];
     for (uint32_t pos = input.begin; pos < input.end; ++pos) {
-        matches->first.push_back(static_cast<uint32_t>(kept));
-        if (candidates.size() < kept + kMaxCandidates) candidates.resize(2 * (kept + kMaxCandidates));
-        MatchCandidate* found = candidates.data() + kept;
-        const uint32_t n =
-            TreeFindMatches(input.tree, input.history, pos, input.end - pos, input.historySize, found, kMaxCandidates);
-        const uint32_t reach = pos - input.windowStart;
+        matches->first.push_back(static_cast<uint32_t>(matches->candidates.size()));
+        uint32_t n = TreeFindMatches(input.tree, input.history, pos, input.end - pos, input.historySize, found,
+                                     kMaxCandidates);
         for (uint32_t i = 0; i < n; ++i) {
-            if (found[i].distance <= reach) candidates[kept++] = found[i];
+            if (found[i].distance <= pos - input.windowStart) matches->candidates.push_back(found[i]);
         }
     }
-    candidates.resize(kept);
     matches->first.push_back(static_cast<uint32_t>(matches->candidates.size()));
 }
 
