@@ -218,10 +218,10 @@ void BuildPricedLengths(const uint32_t* frequencies, uint32_t count, uint32_t ma
         lastUsed = ChooseForSpacePrice(frequencies, count, maxBits, lengthPrices, uint64_t(1) << power, lengths);
         return lastUsed <= space;
     };
-    // The fewer symbols fit the more, the higher the price, so the lowest
-    // power that fits is one place: the codes of this format mostly find it
-    // between 2^8 and 2^16, so the search steps out from 2^13 in growing
-    // steps before it halves what is left.
+    // A higher price of space never makes the lengths take more of it, so
+    // the powers that fit are all those from the lowest one on. The codes of
+    // this format mostly find that one between 2^8 and 2^16: the search
+    // steps out from 2^13 in growing steps, then halves what is left.
     uint32_t low = 0, high = 46;  // 2^high fits; no power below low does
     const uint32_t guess = 13;
     if (fits(guess)) {
