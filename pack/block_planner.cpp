@@ -135,7 +135,8 @@ void SplitByEntropy(const TokenSymbols& symbols, size_t count, std::vector<std::
             // best[a'] plus a table block and the code of a'..a.
             if (best[a] + own >= best[b]) break;
         }
-        // Clearing all 374 at once costs less than the entries of a long block.
+        // Clearing every count at once costs less than going back over the
+        // entries of a long block.
         std::memset(counts, 0, sizeof(counts));
     }
 

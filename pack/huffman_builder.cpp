@@ -212,7 +212,7 @@ void BuildPricedLengths(const uint32_t* frequencies, uint32_t count, uint32_t ma
     // every symbol at maxBits or no code, which fits any alphabet of the
     // format)...
     uint32_t lastPower = 0;  // the last price tried, whose lengths are in lengths, and their space
-    int64_t lastUsed = -1;
+    int64_t lastUsed = 0;
     const auto fits = [&](uint32_t power) {
         lastPower = power;
         lastUsed = ChooseForSpacePrice(frequencies, count, maxBits, lengthPrices, uint64_t(1) << power, lengths);
@@ -221,29 +221,19 @@ void BuildPricedLengths(const uint32_t* frequencies, uint32_t count, uint32_t ma
     // A higher price of space never makes the lengths take more of it, so
     // the powers that fit are all those from the lowest one on. The codes of
     // this format mostly find that one between 2^8 and 2^16: the search
-    // steps out from 2^13 in growing steps, then halves what is left.
+    // steps out from 2^13 in growing steps, down while the probes fit and up
+    // while they do not, until a probe falls outside what is left; then it
+    // halves what is left.
     uint32_t low = 0, high = 46;  // 2^high fits; no power below low does
-    const uint32_t guess = 13;
-    if (fits(guess)) {
-        high = guess;
-        for (uint32_t step = 1; high > low; step *= 2) {
-            const uint32_t probe = high - low > step ? high - step : low;
-            if (!fits(probe)) {
-                low = probe + 1;
-                break;
-            }
+    uint32_t probe = 13;
+    for (uint32_t step = 1; probe >= low && probe < high; step *= 2) {
+        if (fits(probe)) {
             high = probe;
-        }
-    } else {
-        low = guess + 1;
-        for (uint32_t step = 1; low < high; step *= 2) {
-            const uint32_t probe = high - low > step ? low + step - 1 : high;
-            if (probe == high) break;
-            if (fits(probe)) {
-                high = probe;
-                break;
-            }
+            if (probe < step) break;
+            probe -= step;
+        } else {
             low = probe + 1;
+            probe += step;
         }
     }
     while (low < high) {
@@ -256,9 +246,9 @@ void BuildPricedLengths(const uint32_t* frequencies, uint32_t count, uint32_t ma
     }
     // ...then from half that price, which does not fit, the steps that pay
     // up to it, cheapest first, until the code fits.
-    // (The search has mostly just tried that price.)
+    // (The search has mostly just tried that price; it tried one at least.)
     int64_t used = lastUsed;
-    if (high == 0 || lastUsed < 0 || lastPower != high - 1) {
+    if (lastPower + 1 != high) {
         const uint64_t below = high == 0 ? 0 : uint64_t(1) << (high - 1);
         used = ChooseForSpacePrice(frequencies, count, maxBits, lengthPrices, below, lengths);
     }

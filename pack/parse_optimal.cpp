@@ -169,7 +169,7 @@ __attribute__((always_inline)) inline void RelaxWithRepeat(const Segment& segmen
     if (!FirstTwoAgree(second, second - distance)) return;
     uint32_t limit = MaxRecentLength(distance);
     if (limit > available - length - 1) limit = available - length - 1;
-    uint32_t repeat = CommonLength(second, second - distance, limit);
+    uint32_t repeat = AgreeingLength(second, second - distance, 2, limit);
     const uint32_t* prices = tables.prices;
     uint32_t base = fromPrice + copyPrice + prices[input.history[pos + length]];
     uint32_t bonus = RecentCopyBonus(distance);
@@ -215,7 +215,7 @@ inline uint32_t RecentRepeatLength(const uint8_t* here, uint32_t distance, uint3
     if (available < 2 || !FirstTwoAgree(here, here - distance)) return 0;
     uint32_t limit = MaxRecentLength(distance);
     if (limit > available) limit = available;
-    return CommonLength(here, here - distance, limit);
+    return AgreeingLength(here, here - distance, 2, limit);
 }
 
 struct Longest {
@@ -308,7 +308,8 @@ void RelaxFinderCopies(const Segment& segment, uint32_t i, Longest* longest) {
             // repeated copy they were priced above); no long copy sends them.
             if (m.distance <= kShortCopyReach) {
                 const uint32_t slot = ShortSlot(m.distance);
-                Relax<kSeconds>(segment, i + 2, node.price + prices[kSymShortFirst + slot] + kShortBits[slot], i, 2, m.distance);
+                const uint32_t price = node.price + prices[kSymShortFirst + slot] + kShortBits[slot];
+                Relax<kSeconds>(segment, i + 2, price, i, 2, m.distance);
             }
             covered = 2;
             continue;
@@ -317,7 +318,8 @@ void RelaxFinderCopies(const Segment& segment, uint32_t i, Longest* longest) {
         uint32_t distancePrice = DistancePrice(prices, m.distance);
         uint32_t from = covered + 1 > 3 + bonus ? covered + 1 : 3 + bonus;
         for (uint32_t l = from; l <= m.length; ++l) {
-            Relax<kSeconds>(segment, i + l, node.price + tables.longLength[l - 3 - bonus] + distancePrice, i, l, m.distance);
+            Relax<kSeconds>(segment, i + l, node.price + tables.longLength[l - 3 - bonus] + distancePrice, i, l,
+                            m.distance);
         }
         if (m.length >= from) {
             RelaxWithRepeat<kSeconds>(segment, i, node.price, pos, available,
@@ -356,7 +358,8 @@ void RelaxFromSecond(const Segment& segment, uint32_t i) {
             OfferFromSecond(segment, i + l, step, distance);
         }
         RelaxWithRepeat<true>(segment, from, second.node.price, pos, available,
-                        prices[kSymRecentFirst + k] + tables.recentLength[length - shortest], length, distance);
+                              prices[kSymRecentFirst + k] + tables.recentLength[length - shortest], length,
+                              distance);
     }
 }
 
