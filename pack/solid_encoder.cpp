@@ -14,6 +14,7 @@ enum Parser { kFastParse, kGreedyParse, kLazyParse, kOptimalParse };
 struct LevelSettings {
     uint32_t depth;       // candidates per match search
     uint32_t niceLength;  // a copy this long is taken at once
+    uint32_t passOver;    // the tree finder passes over what a match this long covers (0: never)
     Parser parser;
     OptimalOptions optimal;  // optimal parser: planning, passes and second arrivals
     uint32_t blockTokens;    // tokens weighed at a time for a new table block
@@ -23,12 +24,12 @@ struct LevelSettings {
 // The optimal levels code each stretch with one table block of its own when
 // that pays, so that the prices of their later passes are the real ones.
 const LevelSettings kLevels[6] = {
-    {0, 0, kFastParse, {}, 0, 0},
-    {1, 32, kFastParse, {}, 16384, 1u << 17},                           // 1: fastest: one probe a position
-    {16, 32, kGreedyParse, {}, 16384, 1u << 17},                        // 2: greedy, deeper search
-    {4, 64, kLazyParse, {}, 16384, 1u << 17},                           // 3: default, lazy
-    {24, 128, kOptimalParse, {true, 1, false}, 1u << 20, 1u << 16},     // 4: near-optimal, one pass
-    {256, 255, kOptimalParse, {true, 2, true}, 1u << 20, 1u << 16},     // 5: best
+    {0, 0, 0, kFastParse, {}, 0, 0},
+    {1, 32, 0, kFastParse, {}, 16384, 1u << 17},                          // 1: fastest: one probe a position
+    {16, 32, 0, kGreedyParse, {}, 16384, 1u << 17},                       // 2: greedy, deeper search
+    {4, 64, 0, kLazyParse, {}, 16384, 1u << 17},                          // 3: default, lazy
+    {24, 128, 128, kOptimalParse, {true, 1, false}, 1u << 20, 1u << 16},  // 4: near-optimal, one pass
+    {256, 255, 0, kOptimalParse, {true, 2, true}, 1u << 20, 1u << 16},    // 5: best
 };
 
 // History is dropped in steps of this size, a multiple of both finders'
@@ -58,7 +59,7 @@ void DropOldHistory(SolidEncoder* encoder) {
 void ResetFinders(SolidEncoder* encoder) {
     const LevelSettings& settings = kLevels[encoder->level];
     if (settings.parser == kOptimalParse) {
-        TreeFinderInit(&encoder->tree, settings.depth, settings.niceLength);
+        TreeFinderInit(&encoder->tree, settings.depth, settings.niceLength, settings.passOver);
         encoder->finder = MatchFinder();
     } else {
         MatchFinderInit(&encoder->finder, settings.depth, settings.niceLength,

@@ -96,9 +96,26 @@ inline void InsertOne(TreeFinder* finder, const uint8_t* data, uint32_t pos, uin
     Descend(finder, data, pos, CompareLimit(finder, pos, historySize), 0, 0, nullptr, 0, 0);
 }
 
+// A position inside a long match found before it: the match, shortened,
+// stands for its own search. The short-copy heads still take it in, cheaply.
+uint32_t PassOver(TreeFinder* finder, const uint8_t* data, uint32_t pos, uint32_t available, uint32_t historySize,
+                  MatchCandidate* out, uint32_t maxOut) {
+    if (pos + 4 <= historySize) {
+        finder->pairHead[Pair(data + pos)] = static_cast<int32_t>(pos);
+        finder->tripleHead[Hash3(data + pos)] = static_cast<int32_t>(pos);
+    }
+    finder->inserted = pos + 1;
+    const uint32_t distance = finder->passOverDistance;
+    uint32_t length = finder->passOverEnd - pos;
+    if (length > available) length = available;
+    if (maxOut == 0 || length < MinLongLength(distance)) return 0;
+    out[0] = {length, distance};
+    return 1;
+}
+
 }  // namespace
 
-void TreeFinderInit(TreeFinder* finder, uint32_t maxDepth, uint32_t niceLength) {
+void TreeFinderInit(TreeFinder* finder, uint32_t maxDepth, uint32_t niceLength, uint32_t passOverLength) {
     ResetPositions(&finder->head, size_t(1) << kTreeHashBits);
     ResetPositions(&finder->children, size_t(2) * kTreeRing);
     ResetPositions(&finder->pairHead, size_t(1) << 16);
@@ -106,6 +123,9 @@ void TreeFinderInit(TreeFinder* finder, uint32_t maxDepth, uint32_t niceLength) 
     finder->inserted = 0;
     finder->maxDepth = maxDepth;
     finder->niceLength = niceLength < 4 ? 4 : niceLength;
+    finder->passOverLength = passOverLength;
+    finder->passOverEnd = 0;
+    finder->passOverDistance = 0;
 }
 
 void TreeInsertUpTo(TreeFinder* finder, const uint8_t* data, uint32_t end, uint32_t historySize) {
@@ -132,6 +152,7 @@ uint32_t TreeFindMatches(TreeFinder* finder, const uint8_t* data, uint32_t pos, 
         __builtin_prefetch(&finder->children[2 * (static_cast<uint32_t>(root) & (kTreeRing - 1))], 1);
         if (root >= 0) __builtin_prefetch(data + root);
     }
+    if (pos < finder->passOverEnd && pos == finder->inserted) return PassOver(finder, data, pos, available, historySize, out, maxOut);
     if (available < 2 || maxOut == 0 || pos < finder->inserted) return 0;
     const uint8_t* here = data + pos;
     uint32_t count = 0;
@@ -156,6 +177,10 @@ uint32_t TreeFindMatches(TreeFinder* finder, const uint8_t* data, uint32_t pos, 
     finder->tripleHead[Hash3(here)] = static_cast<int32_t>(pos);
     count = Descend(finder, data, pos, CompareLimit(finder, pos, historySize), available, best, out, count, maxOut);
     finder->inserted = pos + 1;
+    if (finder->passOverLength != 0 && count != 0 && out[count - 1].length >= finder->passOverLength) {
+        finder->passOverEnd = pos + out[count - 1].length;
+        finder->passOverDistance = out[count - 1].distance;
+    }
     return count;
 }
 
@@ -164,11 +189,12 @@ void TreeFinderRebase(TreeFinder* finder, uint32_t shift) {
         RebasePositions(positions, shift);
     }
     finder->inserted = finder->inserted >= shift ? finder->inserted - shift : 0;
+    finder->passOverEnd = finder->passOverEnd >= shift ? finder->passOverEnd - shift : 0;
 }
 
 void TreeFinderRollback(TreeFinder* finder, const uint8_t* data, uint32_t from) {
     if (finder->inserted <= (from >= 3 ? from - 3 : 0)) return;
-    TreeFinderInit(finder, finder->maxDepth, finder->niceLength);
+    TreeFinderInit(finder, finder->maxDepth, finder->niceLength, finder->passOverLength);
     uint32_t start = from > kMaxCopyDistance ? from - kMaxCopyDistance : 0;
     finder->inserted = start;
     TreeInsertUpTo(finder, data, from, from);

@@ -12,9 +12,12 @@ struct TreeFinder {
     std::vector<int32_t> children;    // two per position (ring): smaller and larger suffixes
     std::vector<int32_t> pairHead;    // newest position of each 2-byte value, or -1
     std::vector<int32_t> tripleHead;  // newest position of each 3-byte hash, or -1
-    uint32_t inserted;                // positions below this are in the trees
+    uint32_t inserted;                // positions below this are in the trees (or were passed over)
     uint32_t maxDepth;                // nodes visited per descent
     uint32_t niceLength;              // a match this long ends the descent
+    uint32_t passOverLength;          // a match found this long: the positions it covers are passed over (0: never)
+    uint32_t passOverEnd;             // the end of the match being passed over (0: none)
+    uint32_t passOverDistance;        // and its distance
 };
 
 enum : uint32_t {
@@ -23,13 +26,20 @@ enum : uint32_t {
     kTreeRing = 1u << kTreeRingBits,
 };
 
-void TreeFinderInit(TreeFinder* finder, uint32_t maxDepth, uint32_t niceLength);
+// passOverLength 0 searches and inserts every position; otherwise see
+// TreeFindMatches.
+void TreeFinderInit(TreeFinder* finder, uint32_t maxDepth, uint32_t niceLength, uint32_t passOverLength);
 
 // Finds the matches of pos and inserts it; every position before pos from
 // finder->inserted on is inserted first without a search. historySize bytes
 // of data are known; `available` of them, from pos on, may be copied (the
 // rest of the parsed stretch). Fills candidates of increasing length as
 // FindMatches does and returns their count.
+// Once a search finds a match of passOverLength or more, the positions that
+// match covers, asked for in order, are neither searched nor inserted into
+// the trees: each gets the rest of that match as its only candidate (a parse
+// takes so long a match whole, and what they hold is found again at the
+// match's source). Only their 2- and 3-byte heads are kept.
 uint32_t TreeFindMatches(TreeFinder* finder, const uint8_t* data, uint32_t pos, uint32_t available,
                          uint32_t historySize, MatchCandidate* out, uint32_t maxOut);
 

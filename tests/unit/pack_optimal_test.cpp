@@ -97,7 +97,7 @@ TEST(TreeFinder, CandidatesAreRealAndTheLongestIsFound) {
     std::vector<uint8_t> data = Repetitive(20000, 3);
     const uint32_t size = static_cast<uint32_t>(data.size());
     TreeFinder finder;
-    TreeFinderInit(&finder, 100000, 300);  // unbounded descent: nothing may be missed
+    TreeFinderInit(&finder, 100000, 300, 0);  // unbounded descent: nothing may be missed
     MatchCandidate found[32];
     for (uint32_t pos = 0; pos + 1 < size; ++pos) {
         uint32_t available = size - pos < 300 ? size - pos : 300;
@@ -137,7 +137,7 @@ TEST(TreeFinder, NearestDistanceForEachLength) {
     std::memcpy(&data[900], near, 8);
     std::memcpy(&data[1000], far, 8);
     TreeFinder finder;
-    TreeFinderInit(&finder, 64, 258);
+    TreeFinderInit(&finder, 64, 258, 0);
     MatchCandidate found[16];
     uint32_t n = 0;
     for (uint32_t pos = 0; pos <= 1000; ++pos) {
@@ -150,13 +150,56 @@ TEST(TreeFinder, NearestDistanceForEachLength) {
     EXPECT_EQ(found[n - 1].distance, 900u);
 }
 
+TEST(TreeFinder, PassesOverWhatALongMatchCovers) {
+    // 1000 bytes at 3000 repeat those at 500; bytes 3100..3200, which lie in
+    // the part passed over, come back at 5000.
+    std::vector<uint8_t> data = RandomBytes(6000, 9);
+    std::memcpy(&data[3000], &data[500], 1000);
+    std::memcpy(&data[5000], &data[3100], 100);
+    const uint32_t size = static_cast<uint32_t>(data.size());
+    TreeFinder finder;
+    TreeFinderInit(&finder, 64, 258, 64);
+    MatchCandidate found[16];
+    uint32_t longEnd = 0;
+    uint32_t longDistance = 0;
+    for (uint32_t pos = 0; pos + 4 < size; ++pos) {
+        const uint32_t available = size - pos < 300 ? size - pos : 300;
+        const uint32_t n = TreeFindMatches(&finder, data.data(), pos, available, size, found, 16);
+        for (uint32_t i = 0; i < n; ++i) {
+            ASSERT_LE(found[i].length, available);
+            ASSERT_EQ(CommonLength(&data[pos], &data[pos - found[i].distance], found[i].length), found[i].length)
+                << "at " << pos;
+        }
+        if (pos < longEnd) {
+            // Passed over: the rest of the long match, and nothing else.
+            ASSERT_EQ(n, longEnd - pos >= MinLongLength(longDistance) ? 1u : 0u) << "at " << pos;
+            if (n == 1) {
+                EXPECT_EQ(found[0].length, longEnd - pos);
+                EXPECT_EQ(found[0].distance, longDistance);
+            }
+        } else if (n != 0 && found[n - 1].length >= 64) {
+            EXPECT_TRUE((pos >= 3000 && pos < 4000) || pos == 5000) << "at " << pos;
+            longEnd = pos + found[n - 1].length;
+            longDistance = found[n - 1].distance;
+        }
+        if (pos == 4000) {
+            // The repeat was taken in long matches (258 bytes at most) up to its end.
+            EXPECT_EQ(longEnd, 4000u);
+        }
+        if (pos == 5000) {
+            // Found again, though the trees never took in 3100.
+            EXPECT_EQ(longEnd, 5100u);
+        }
+    }
+}
+
 TEST(TreeFinder, RollbackForgetsTheEntryTakenBack) {
     // Entry A is inserted and taken back; B replaces its bytes. No match may
     // lean on A's bytes, though the trees had compared them.
     std::vector<uint8_t> history = Repetitive(30000, 5);
     const uint32_t from = 20000;
     TreeFinder finder;
-    TreeFinderInit(&finder, 256, 258);
+    TreeFinderInit(&finder, 256, 258, 0);
     MatchCandidate found[32];
     for (uint32_t pos = 0; pos < 30000; ++pos) {
         TreeFindMatches(&finder, history.data(), pos, 30000 - pos, 30000, found, 32);
@@ -218,7 +261,7 @@ TEST(OptimalLevels, CopiesCutShortByTheStretchEndStaySendable) {
     const uint32_t size = static_cast<uint32_t>(data.size());
     for (uint32_t cut = 1; cut <= 8; ++cut) {
         TreeFinder tree;
-        TreeFinderInit(&tree, 32, 64);
+        TreeFinderInit(&tree, 32, 64, 0);
         const uint32_t begin = far - 300;
         TreeInsertUpTo(&tree, data.data(), begin, size);
         uint32_t prices[kTableLengthCount];
@@ -254,7 +297,7 @@ TEST(OptimalLevels, SecondArrivalsFindCheaperParses) {
         const uint32_t size = static_cast<uint32_t>(data.size());
         for (bool secondArrivals : {false, true}) {
             TreeFinder tree;
-            TreeFinderInit(&tree, 64, 128);
+            TreeFinderInit(&tree, 64, 128, 0);
             std::vector<size_t> blockStarts;
             std::vector<Token> tokens =
                 ParseUnder(data, 0, size, &tree, prices, {false, 1, secondArrivals}, &blockStarts);

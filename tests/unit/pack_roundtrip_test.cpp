@@ -208,7 +208,7 @@ TEST(PackRoundTrip, RecordsUseRecentDistancesAndRepeats) {
         MatchFinder finder;
         MatchFinderInit(&finder, 32, 64, kChainHashBits, 4);
         TreeFinder tree;
-        TreeFinderInit(&tree, 32, 64);
+        TreeFinderInit(&tree, 32, 64, 0);
         uint32_t prices[kTableLengthCount];
         for (uint32_t& p : prices) p = 7;
         const uint32_t size = static_cast<uint32_t>(data.size());
