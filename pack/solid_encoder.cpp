@@ -16,20 +16,22 @@ struct LevelSettings {
     uint32_t niceLength;  // a copy this long is taken at once
     uint32_t passOver;    // the tree finder passes over what a match this long covers (0: never)
     Parser parser;
-    OptimalOptions optimal;  // optimal parser: planning, passes and second arrivals
-    uint32_t blockTokens;    // tokens weighed at a time for a new table block
+    OptimalOptions optimal;     // optimal parser: planning, passes and second arrivals
+    BlockCoderOptions coder;    // tokens weighed at a time for a new table block, and how tables are built
     uint32_t stretch;        // input bytes parsed, then coded, at a time
 };
 
 // The optimal levels code each stretch with one table block of its own when
 // that pays, so that the prices of their later passes are the real ones.
 const LevelSettings kLevels[6] = {
-    {0, 0, 0, kFastParse, {}, 0, 0},
-    {1, 32, 0, kFastParse, {}, 16384, 1u << 17},                          // 1: fastest: one probe a position
-    {16, 32, 0, kGreedyParse, {}, 16384, 1u << 17},                       // 2: greedy, deeper search
-    {4, 64, 0, kLazyParse, {}, 16384, 1u << 17},                          // 3: default, lazy
-    {24, 128, 128, kOptimalParse, {true, 1, false}, 1u << 20, 1u << 16},  // 4: near-optimal, one pass
-    {256, 255, 0, kOptimalParse, {true, 2, true}, 1u << 20, 1u << 16},    // 5: best
+    {0, 0, 0, kFastParse, {}, {0, false, 0, 0}, 0},
+    {1, 32, 0, kFastParse, {}, {16384, false, 0, 0}, 1u << 17},     // 1: fastest: one probe a position
+    {16, 32, 0, kGreedyParse, {}, {16384, false, 0, 0}, 1u << 17},  // 2: greedy, deeper search
+    {4, 64, 0, kLazyParse, {}, {16384, false, 0, 0}, 1u << 17},     // 3: default, lazy
+    // 4: near-optimal, one pass. Its tables are pulled once, by half, towards
+    // the previous ones: more pulls gain next to nothing at this level.
+    {24, 128, 128, kOptimalParse, {true, 1, false}, {1u << 20, true, 1, 1}, 1u << 16},
+    {256, 255, 0, kOptimalParse, {true, 2, true}, {1u << 20, true, 0, 5}, 1u << 16},  // 5: best
 };
 
 // History is dropped in steps of this size, a multiple of both finders'
@@ -119,7 +121,7 @@ void EncodeEntry(SolidEncoder* encoder, const uint8_t* data, size_t size, std::v
     packed->clear();
     BitOutput output;
     BitOutputInit(&output, packed);
-    BlockCoderOptions coderOptions = {settings.blockTokens, settings.parser == kOptimalParse};
+    const BlockCoderOptions& coderOptions = settings.coder;
     std::vector<Token> tokens;
     uint32_t prices[kTableLengthCount];
     bool firstBlock = !solid;

@@ -170,7 +170,6 @@ uint64_t TableAndSymbolBits(const uint32_t* counts, const uint8_t* lengths, cons
 namespace {
 
 enum : uint32_t {
-    kMostDrawnShift = 5,  // the weakest pull towards the previous lengths tried: 1/32
     kBalanceRounds = 2,
 };
 
@@ -191,11 +190,13 @@ void BalanceTables(const uint32_t* counts, const uint8_t* base, const uint32_t* 
 
 // Code lengths for the counts that cost the least together with their table
 // block: the lengths built from the counts alone, or from counts drawn a
-// little towards the previous block's lengths, whose changes cost fewer bits
-// to send, or lengths weighed against the prices of their changes.
-void BuildTablesForCost(const uint32_t* counts, const uint8_t* previousLengths, bool drawn, uint8_t* lengths) {
+// little towards the previous block's lengths (by the pulls the options
+// give), whose changes cost fewer bits to send, or lengths weighed against
+// the prices of their changes.
+void BuildTablesForCost(const uint32_t* counts, const uint8_t* previousLengths, const BlockCoderOptions& options,
+                        uint8_t* lengths) {
     BuildTablesFromCounts(counts, lengths);
-    if (!drawn) return;
+    if (!options.drawTables) return;
     // Each candidate's table block is planned once: its size decides, and
     // the best one's change prices weigh the lengths afterwards.
     uint32_t changePrice[16];
@@ -209,7 +210,7 @@ void BuildTablesForCost(const uint32_t* counts, const uint8_t* previousLengths, 
     uint32_t pulled[kTableLengthCount];
     uint8_t trial[kTableLengthCount];
     const uint32_t kScale = 256;
-    for (uint32_t shift = 0; shift <= kMostDrawnShift; ++shift) {
+    for (uint32_t shift = options.firstPullShift; shift <= options.lastPullShift; ++shift) {
         // The previous length as a share of the symbols, 1/2^shift of their weight.
         for (uint32_t s = 0; s < kTableLengthCount; ++s) {
             uint64_t weight = previousLengths[s] == 0 ? 0 : (total * kScale >> previousLengths[s]) >> shift;
@@ -290,13 +291,13 @@ void CodeTokens(BitOutput* writer, const Token* tokens, size_t count, const uint
 
         bool send = mustSend || !CodeCovers(counts, tables->lengths);
         if (!send && n > 0) {
-            BuildTablesForCost(counts, tables->previousLengths, options.drawTables, fresh);
+            BuildTablesForCost(counts, tables->previousLengths, options, fresh);
             uint64_t keepBits = SymbolBits(symbols.data(), n, tables->lengths);
             uint64_t newBits = tables->lengths[kSymNewTables] + TableBlockBits(fresh, tables->previousLengths) +
                                SymbolBits(symbols.data(), n, fresh);
             send = newBits < keepBits;
         } else if (send) {
-            BuildTablesForCost(counts, tables->previousLengths, options.drawTables, fresh);
+            BuildTablesForCost(counts, tables->previousLengths, options, fresh);
         }
         if (send) {
             SendTables(writer, tables, fresh, announce);

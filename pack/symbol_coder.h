@@ -69,6 +69,10 @@ struct BlockCoderOptions {
     // whose lengths are weighed against what sending them costs (a few more
     // builds a block, worth it where the parse is the slow part).
     bool drawTables;
+    // The pulls towards the previous lengths tried when drawTables is set:
+    // 1/2^shift of the symbols' weight, for each shift from the first to the last.
+    uint32_t firstPullShift;
+    uint32_t lastPullShift;
 };
 
 // Codes tokens (whose bytes start at data) into the writer, continuing the

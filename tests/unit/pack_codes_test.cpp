@@ -382,7 +382,7 @@ TEST(PackTables, TableBlocksReadBackAsWritten) {
 // Bits of two literal blocks coded one after the other: the second has the
 // first's statistics with some noise and one byte the first lacks, so it
 // must bring a table block of its own.
-uint64_t TwoBlockBits(bool drawTables) {
+uint64_t TwoBlockBits(const BlockCoderOptions& options) {
     std::mt19937 rng(11);
     std::vector<uint8_t> first, second;
     for (int i = 0; i < 20000; ++i) {
@@ -399,7 +399,6 @@ uint64_t TwoBlockBits(bool drawTables) {
     BitOutputInit(&out, &bytes);
     CopyHistory history = {};
     TableState tables = {};
-    BlockCoderOptions options = {1u << 20, drawTables};
     CodeTokens(&out, tokens.data(), tokens.size(), first.data(), &history, &tables, true, options);
     CodeTokens(&out, tokens.data(), tokens.size(), second.data(), &history, &tables, false, options);
     EXPECT_EQ(tables.blocksSent, 2u);
@@ -407,9 +406,9 @@ uint64_t TwoBlockBits(bool drawTables) {
 }
 
 TEST(PackTables, ACodeCloseToTheOneInForceIsSentForLessWhenDrawnTowardsIt) {
-    uint64_t plain = TwoBlockBits(false);
-    uint64_t drawn = TwoBlockBits(true);
-    EXPECT_LT(drawn, plain);
+    const uint64_t plain = TwoBlockBits({1u << 20, false, 0, 0});
+    EXPECT_LT(TwoBlockBits({1u << 20, true, 0, 5}), plain);  // every pull, as the best level tries
+    EXPECT_LT(TwoBlockBits({1u << 20, true, 1, 1}), plain);  // the one pull by half of level 4
 }
 
 }  // namespace
