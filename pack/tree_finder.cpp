@@ -51,9 +51,13 @@ uint32_t Descend(TreeFinder* finder, const uint8_t* data, uint32_t pos, uint32_t
         uint32_t known = smallerLength < largerLength ? smallerLength : largerLength;
         uint32_t length = MatchLength(here, there, known, compareLimit);
         if (out != nullptr && length > best) {
-            // Measured again from the start: a tree built over a shorter
-            // history may promise a common prefix that is not there.
-            uint32_t usable = MatchLength(here, there, 0, length < available ? length : available);
+            // The first `known` bytes are measured again: a tree built over a
+            // shorter history may promise a common prefix that is not there.
+            // (The bytes after them were compared just now.)
+            const uint32_t limit = length < available ? length : available;
+            const uint32_t promised = known < limit ? known : limit;
+            uint32_t usable = MatchLength(here, there, 0, promised);
+            if (usable == promised) usable = limit;
             if (usable > MaxLongLength(distance)) usable = MaxLongLength(distance);
             if (usable > best && usable >= MinLongLength(distance)) {
                 best = usable;
