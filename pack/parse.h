@@ -71,6 +71,7 @@ struct OptimalOptions {
     bool planned;         // a quick parse first plans the blocks (else one block, priced by input.prices)
     uint32_t passes;      // optimal passes; each but the last only counts symbols to price the next
     bool secondArrivals;  // the final pass also follows a second way into each node
+    uint32_t wholeLength; // a copy this long is taken whole, its lengths not weighed (0: the finder's nice length)
 };
 
 // Near-optimal parse: shortest path over prices, with the matches found for

@@ -713,7 +713,7 @@ void ParseOptimal(const ParseInput& input, const StretchMatches& matches, const 
             tables.planning = pass + 1 < passes;
             // A planning pass only counts symbols: it takes long copies whole
             // sooner, where the final pass still weighs their every length.
-            uint32_t nice = input.tree->niceLength;
+            uint32_t nice = options.wholeLength != 0 ? options.wholeLength : input.tree->niceLength;
             if (tables.planning && nice > kPlanningNiceLength) nice = kPlanningNiceLength;
             ParseRange(input, matches, tables, block.begin, block.end, options.secondArrivals, nice, &history, tokens,
                        &scratch);

@@ -272,7 +272,7 @@ TEST(OptimalLevels, CopiesCutShortByTheStretchEndStaySendable) {
             TreeFinder scratchTree = tree;
             std::vector<size_t> blockStarts;
             std::vector<Token> tokens =
-                ParseUnder(data, begin, far + cut, &scratchTree, prices, {true, passes, false}, &blockStarts);
+                ParseUnder(data, begin, far + cut, &scratchTree, prices, {true, passes, false, 0}, &blockStarts);
             // Covers the stretch with copies of the bytes there, each one sendable.
             PriceOfParse(data, begin, far + cut, tokens, prices);
             ASSERT_FALSE(blockStarts.empty());
@@ -300,7 +300,7 @@ TEST(OptimalLevels, SecondArrivalsFindCheaperParses) {
             TreeFinderInit(&tree, 64, 128, 0);
             std::vector<size_t> blockStarts;
             std::vector<Token> tokens =
-                ParseUnder(data, 0, size, &tree, prices, {false, 1, secondArrivals}, &blockStarts);
+                ParseUnder(data, 0, size, &tree, prices, {false, 1, secondArrivals, 0}, &blockStarts);
             (secondArrivals ? with : without) += PriceOfParse(data, 0, size, tokens, prices);
         }
     }

@@ -219,7 +219,7 @@ TEST(PackRoundTrip, RecordsUseRecentDistancesAndRepeats) {
             StretchMatches matches;
             FindStretchMatches(input, &matches);
             std::vector<size_t> blockStarts;
-            ParseOptimal(input, matches, {false, 1, false}, &copies, &tokens, &blockStarts);
+            ParseOptimal(input, matches, {false, 1, false, 0}, &copies, &tokens, &blockStarts);
         } else {
             ParseGreedy(input, level == 3, &copies, &tokens);
         }
