@@ -13,7 +13,8 @@ enum Parser { kFastParse, kGreedyParse, kLazyParse, kOptimalParse };
 
 struct LevelSettings {
     uint32_t depth;       // candidates per match search
-    uint32_t niceLength;  // a copy this long is taken at once
+    uint32_t niceLength;  // a copy this long is taken at once (by the optimal levels, unless
+                          // optimal.wholeLength is set; their finder compares no further)
     uint32_t passOver;    // the tree finder passes over what a match this long covers (0: never)
     Parser parser;
     OptimalOptions optimal;     // optimal parser: planning, passes and second arrivals

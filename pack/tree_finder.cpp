@@ -24,8 +24,9 @@ inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t start, 
 // Kept out of line: inlined into the stretch's search loop, its own loop ran
 // short of registers and kept the match length on the stack (6% slower at
 // level 4).
-__attribute__((noinline)) uint32_t Descend(TreeFinder* finder, const uint8_t* data, uint32_t pos, uint32_t compareLimit, uint32_t available,
-                 uint32_t best, MatchCandidate* out, uint32_t count, uint32_t maxOut) {
+__attribute__((noinline)) uint32_t Descend(TreeFinder* finder, const uint8_t* data, uint32_t pos,
+                                           uint32_t compareLimit, uint32_t available, uint32_t best,
+                                           MatchCandidate* out, uint32_t count, uint32_t maxOut) {
     const uint8_t* here = data + pos;
     uint32_t h = Hash4(here);
     int32_t candidate = finder->head[h];
@@ -97,9 +98,14 @@ inline uint32_t CompareLimit(const TreeFinder* finder, uint32_t pos, uint32_t hi
     return left < finder->niceLength ? left : finder->niceLength;
 }
 
-inline void InsertOne(TreeFinder* finder, const uint8_t* data, uint32_t pos, uint32_t historySize) {
+// pos becomes the newest position of its 2-byte value and 3-byte hash.
+inline void TakeInShortHeads(TreeFinder* finder, const uint8_t* data, uint32_t pos) {
     finder->pairHead[Pair(data + pos)] = static_cast<int32_t>(pos);
     finder->tripleHead[Hash3(data + pos)] = static_cast<int32_t>(pos);
+}
+
+inline void InsertOne(TreeFinder* finder, const uint8_t* data, uint32_t pos, uint32_t historySize) {
+    TakeInShortHeads(finder, data, pos);
     Descend(finder, data, pos, CompareLimit(finder, pos, historySize), 0, 0, nullptr, 0, 0);
 }
 
@@ -107,10 +113,7 @@ inline void InsertOne(TreeFinder* finder, const uint8_t* data, uint32_t pos, uin
 // stands for its own search. The short-copy heads still take it in, cheaply.
 uint32_t PassOver(TreeFinder* finder, const uint8_t* data, uint32_t pos, uint32_t available, uint32_t historySize,
                   MatchCandidate* out, uint32_t maxOut) {
-    if (pos + 4 <= historySize) {
-        finder->pairHead[Pair(data + pos)] = static_cast<int32_t>(pos);
-        finder->tripleHead[Hash3(data + pos)] = static_cast<int32_t>(pos);
-    }
+    if (pos + 4 <= historySize) TakeInShortHeads(finder, data, pos);
     finder->inserted = pos + 1;
     const uint32_t distance = finder->passOverDistance;
     uint32_t length = finder->passOverEnd - pos;
@@ -159,7 +162,9 @@ uint32_t TreeFindMatches(TreeFinder* finder, const uint8_t* data, uint32_t pos, 
         __builtin_prefetch(&finder->children[2 * (static_cast<uint32_t>(root) & (kTreeRing - 1))], 1);
         if (root >= 0) __builtin_prefetch(data + root);
     }
-    if (pos < finder->passOverEnd && pos == finder->inserted) return PassOver(finder, data, pos, available, historySize, out, maxOut);
+    if (pos < finder->passOverEnd && pos == finder->inserted) {
+        return PassOver(finder, data, pos, available, historySize, out, maxOut);
+    }
     if (available < 2 || maxOut == 0 || pos < finder->inserted) return 0;
     const uint8_t* here = data + pos;
     uint32_t count = 0;
@@ -180,8 +185,7 @@ uint32_t TreeFindMatches(TreeFinder* finder, const uint8_t* data, uint32_t pos, 
             best = length;
         }
     }
-    finder->pairHead[Pair(here)] = static_cast<int32_t>(pos);
-    finder->tripleHead[Hash3(here)] = static_cast<int32_t>(pos);
+    TakeInShortHeads(finder, data, pos);
     count = Descend(finder, data, pos, CompareLimit(finder, pos, historySize), available, best, out, count, maxOut);
     finder->inserted = pos + 1;
     if (finder->passOverLength != 0 && count != 0 && out[count - 1].length >= finder->passOverLength) {
