@@ -169,10 +169,6 @@ uint64_t TableAndSymbolBits(const uint32_t* counts, const uint8_t* lengths, cons
 
 namespace {
 
-enum : uint32_t {
-    kBalanceRounds = 2,
-};
-
 // Lengths for the counts, each weighed with the price of its change against
 // base (the base of the table block that priced the changes).
 void BalanceTables(const uint32_t* counts, const uint8_t* base, const uint32_t* changePrice, uint8_t* lengths) {
@@ -231,8 +227,8 @@ void BuildTablesForCost(const uint32_t* counts, const uint8_t* previousLengths, 
         }
     }
     // Then lengths weighed against the prices of their changes in the block
-    // that sends the best so far, twice: each round's block prices the next.
-    for (uint32_t round = 0; round < kBalanceRounds; ++round) {
+    // that sends the best so far: each round's block prices the next.
+    for (uint32_t round = 0; round < options.balanceRounds; ++round) {
         BalanceTables(counts, base, changePrice, trial);
         base = TableChangePrices(trial, previousLengths, changePrice, &blockBits);
         uint64_t bits = blockBits + CountedSymbolBits(counts, trial);

@@ -73,6 +73,9 @@ struct BlockCoderOptions {
     // 1/2^shift of the symbols' weight, for each shift from the first to the last.
     uint32_t firstPullShift;
     uint32_t lastPullShift;
+    // Then, when drawTables is set, this many rounds of lengths weighed
+    // against the prices of their changes, each priced by the block before.
+    uint32_t balanceRounds;
 };
 
 // Codes tokens (whose bytes start at data) into the writer, continuing the

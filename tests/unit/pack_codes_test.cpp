@@ -406,9 +406,9 @@ uint64_t TwoBlockBits(const BlockCoderOptions& options) {
 }
 
 TEST(PackTables, ACodeCloseToTheOneInForceIsSentForLessWhenDrawnTowardsIt) {
-    const uint64_t plain = TwoBlockBits({1u << 20, false, 0, 0});
-    EXPECT_LT(TwoBlockBits({1u << 20, true, 0, 5}), plain);  // every pull, as the best level tries
-    EXPECT_LT(TwoBlockBits({1u << 20, true, 1, 1}), plain);  // the one pull by half of level 4
+    const uint64_t plain = TwoBlockBits({1u << 20, false, 0, 0, 0});
+    EXPECT_LT(TwoBlockBits({1u << 20, true, 0, 5, 2}), plain);  // every pull, as the best level tries
+    EXPECT_LT(TwoBlockBits({1u << 20, true, 1, 1, 1}), plain);  // the one pull by half of level 4
 }
 
 }  // namespace
