@@ -21,13 +21,20 @@ enum : uint32_t {
 struct Node {
     uint32_t price;
     uint32_t from;
-    Token token;
-    uint32_t leadLength;  // non-zero: the step is a copy of this length at token.distance,
-                          // one literal, then the token (a copy at the same distance)
+    uint32_t distance;    // the step's token: a copy of length at distance, or a literal (0)
+    uint16_t length;      // (16 bits hold any token's length: a node fills 16 bytes)
+    uint16_t leadLength;  // non-zero: the step is a copy of this length at distance, one
+                          // literal, then the token (a copy at the same distance)
 };
+
 // (The copy history along the cheapest path to each node lives in an array
 // of its own: the relaxations, which touch many nodes ahead, stay in fewer
 // cache lines.)
+static_assert(sizeof(Node) == 16, "a node fills 16 bytes");
+
+inline Node MakeNode(uint32_t price, uint32_t from, uint32_t length, uint32_t distance, uint32_t leadLength) {
+    return {price, from, distance, static_cast<uint16_t>(length), static_cast<uint16_t>(leadLength)};
+}
 
 // The cheapest arrival at a node whose newest copy distance differs from
 // that of the node's cheapest path: a recent copy at that distance may pay
@@ -94,7 +101,7 @@ struct Segment {
 // The newest copy distance after the step into a node: the copy's own, or
 // for a literal the one of the node it leaves from.
 inline uint32_t NewestAfter(const Segment& segment, const Node& step) {
-    if (step.token.distance != 0) return step.token.distance;
+    if (step.distance != 0) return step.distance;
     const uint32_t from = step.from & ~kFromSecond;
     return (step.from & kFromSecond) != 0 ? segment.seconds[from].newest
                                           : RecentDistance(segment.histories[from], 0);
@@ -126,7 +133,9 @@ inline void Replace(const Segment& segment, uint32_t at, const Node& step, uint3
 template <bool kSeconds>
 inline void Relax(const Segment& segment, uint32_t at, uint32_t price, uint32_t from, uint32_t length,
                   uint32_t distance) {
-    if (price < segment.nodes[at].price) Replace<kSeconds>(segment, at, {price, from, {length, distance}, 0}, distance);
+    if (price < segment.nodes[at].price) {
+        Replace<kSeconds>(segment, at, MakeNode(price, from, length, distance, 0), distance);
+    }
 }
 
 // A step from a node's second arrival: it may become the target's path, or
@@ -176,11 +185,11 @@ __attribute__((always_inline)) inline void RelaxWithRepeat(const Segment& segmen
     uint32_t at = i + length + 1;
     if (repeat >= 2 + bonus) {
         uint32_t price = base + prices[kSymRecentFirst] + tables.recentLength[repeat - 2 - bonus];
-        OfferStep<kSeconds>(segment, at + repeat, {price, from, {repeat, distance}, length}, distance);
+        OfferStep<kSeconds>(segment, at + repeat, MakeNode(price, from, repeat, distance, length), distance);
     }
     if (repeat >= length) {
         uint32_t price = base + prices[kSymRepeatLast];
-        OfferStep<kSeconds>(segment, at + length, {price, from, {length, distance}, length}, distance);
+        OfferStep<kSeconds>(segment, at + length, MakeNode(price, from, length, distance, length), distance);
     }
 }
 
@@ -191,8 +200,8 @@ inline void FollowStep(const Segment& segment, const Node& node, CopyHistory* hi
     CopyHistory& copies = *history;
     const uint32_t from = node.from & ~kFromSecond;
     copies = kSeconds && (node.from & kFromSecond) != 0 ? segment.seconds[from].history : segment.histories[from];
-    if (node.leadLength != 0) RecordCopy(&copies, node.leadLength, node.token.distance);
-    if (node.token.distance != 0) RecordCopy(&copies, node.token.length, node.token.distance);
+    if (node.leadLength != 0) RecordCopy(&copies, node.leadLength, node.distance);
+    if (node.distance != 0) RecordCopy(&copies, node.length, node.distance);
 }
 
 template <bool kSeconds>
@@ -346,7 +355,8 @@ void RelaxFromSecond(const Segment& segment, uint32_t i) {
     const uint32_t pos = segment.start + i;
     const uint8_t* here = input.history + pos;
     const uint32_t available = segment.size - i;
-    OfferFromSecond(segment, i + 1, {second.node.price + prices[input.history[pos]], from, {1, 0}, 0}, second.newest);
+    const uint32_t literal = second.node.price + prices[input.history[pos]];
+    OfferFromSecond(segment, i + 1, MakeNode(literal, from, 1, 0, 0), second.newest);
     for (uint32_t k = 0; k < 4; ++k) {
         const uint32_t distance = RecentDistance(h, k);
         if (distance == 0 || distance > pos - input.windowStart) continue;
@@ -356,7 +366,7 @@ void RelaxFromSecond(const Segment& segment, uint32_t i) {
         if (AmongRecent(h, k, distance) || AmongRecent(first, 4, distance)) continue;
         const uint32_t base = second.node.price + prices[kSymRecentFirst + k];
         for (uint32_t l = shortest; l <= length; ++l) {
-            const Node step = {base + tables.recentLength[l - shortest], from, {l, distance}, 0};
+            const Node step = MakeNode(base + tables.recentLength[l - shortest], from, l, distance, 0);
             OfferFromSecond(segment, i + l, step, distance);
         }
         RelaxWithRepeat<true>(segment, from, second.node.price, pos, available,
@@ -382,12 +392,14 @@ void TakeLongCopy(const Segment& segment, uint32_t i, const Longest& longest) {
     if (price < kImpossiblePrice) {
         nodes[target].price = node.price + price;
         nodes[target].from = i;
-        nodes[target].token = {longest.length, longest.distance};
+        nodes[target].length = static_cast<uint16_t>(longest.length);
+        nodes[target].distance = longest.distance;
         nodes[target].leadLength = 0;
     } else {
         nodes[i + 1].price = node.price + prices[segment.input.history[segment.start + i]];
         nodes[i + 1].from = i;
-        nodes[i + 1].token = {1, 0};
+        nodes[i + 1].length = 1;
+        nodes[i + 1].distance = 0;
         nodes[i + 1].leadLength = 0;
     }
 }
@@ -401,10 +413,10 @@ void EmitPath(const Segment& segment, CopyHistory* copies, std::vector<Token>* t
         const Node& step = second ? segment.seconds[at].node : segment.nodes[at];
         second = (step.from & kFromSecond) != 0;
         at = step.from & ~kFromSecond;
-        reversed->push_back(step.token);
+        reversed->push_back({step.length, step.distance});
         if (step.leadLength != 0) {
             reversed->push_back({1, 0});
-            reversed->push_back({step.leadLength, step.token.distance});
+            reversed->push_back({step.leadLength, step.distance});
         }
     }
     for (size_t j = reversed->size(); j-- > 0;) {
@@ -427,7 +439,7 @@ void SolveSegment(const Segment& segment, uint32_t nice) {
         if (kSeconds && segment.secondPrices[i] < node.price + kSecondSlack) RelaxFromSecond(segment, i);
         const uint32_t literal = node.price + segment.tables.prices[input.history[segment.start + i]];
         if (literal < nodes[i + 1].price) {
-            Replace<kSeconds>(segment, i + 1, {literal, i, {1, 0}, 0}, RecentDistance(segment.histories[i], 0));
+            Replace<kSeconds>(segment, i + 1, MakeNode(literal, i, 1, 0, 0), RecentDistance(segment.histories[i], 0));
         }
         Longest longest = {0, 0};
         RelaxRecentCopies<kSeconds>(segment, i, &longest);

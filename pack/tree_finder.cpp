@@ -153,14 +153,20 @@ uint32_t TreeFindMatches(TreeFinder* finder, const uint8_t* data, uint32_t pos, 
     // The roots of a position a few steps on are fetched now: the heads are
     // too many for the cache beside the trees, and the positions come in order.
     if (pos + kHeadLookAhead + 4 <= historySize) {
-        __builtin_prefetch(&finder->head[Hash4(data + pos + kHeadLookAhead)], 1);
         __builtin_prefetch(&finder->pairHead[Pair(data + pos + kHeadLookAhead)], 1);
         __builtin_prefetch(&finder->tripleHead[Hash3(data + pos + kHeadLookAhead)], 1);
-        // The root's own links, once its head (fetched above a few positions
-        // ago) is here: every descent starts by waiting for them otherwise.
-        const int32_t root = finder->head[Hash4(data + pos + kRootLookAhead)];
-        __builtin_prefetch(&finder->children[2 * (static_cast<uint32_t>(root) & (kTreeRing - 1))], 1);
-        if (root >= 0) __builtin_prefetch(data + root);
+        // (A position that will be passed over needs no tree root.)
+        if (pos + kHeadLookAhead >= finder->passOverEnd) {
+            __builtin_prefetch(&finder->head[Hash4(data + pos + kHeadLookAhead)], 1);
+        }
+        if (pos + kRootLookAhead >= finder->passOverEnd) {
+            // The root's own links, once its head (fetched above a few
+            // positions ago) is here: every descent starts by waiting for
+            // them otherwise.
+            const int32_t root = finder->head[Hash4(data + pos + kRootLookAhead)];
+            __builtin_prefetch(&finder->children[2 * (static_cast<uint32_t>(root) & (kTreeRing - 1))], 1);
+            if (root >= 0) __builtin_prefetch(data + root);
+        }
     }
     if (pos < finder->passOverEnd && pos == finder->inserted) {
         return PassOver(finder, data, pos, available, historySize, out, maxOut);
