@@ -115,6 +115,12 @@ uint32_t PassOver(TreeFinder* finder, const uint8_t* data, uint32_t pos, uint32_
                   MatchCandidate* out, uint32_t maxOut) {
     if (pos + 4 <= historySize) TakeInShortHeads(finder, data, pos);
     finder->inserted = pos + 1;
+    std::vector<PassedOver>& passed = finder->passedOver;
+    if (!passed.empty() && passed.back().end == pos) {
+        passed.back().end = pos + 1;
+    } else {
+        passed.push_back({pos, pos + 1});
+    }
     const uint32_t distance = finder->passOverDistance;
     uint32_t length = finder->passOverEnd - pos;
     if (length > available) length = available;
@@ -136,6 +142,7 @@ void TreeFinderInit(TreeFinder* finder, uint32_t maxDepth, uint32_t niceLength, 
     finder->passOverLength = passOverLength;
     finder->passOverEnd = 0;
     finder->passOverDistance = 0;
+    finder->passedOver.clear();
 }
 
 void TreeInsertUpTo(TreeFinder* finder, const uint8_t* data, uint32_t end, uint32_t historySize) {
@@ -207,12 +214,31 @@ void TreeFinderRebase(TreeFinder* finder, uint32_t shift) {
     }
     finder->inserted = finder->inserted >= shift ? finder->inserted - shift : 0;
     finder->passOverEnd = finder->passOverEnd >= shift ? finder->passOverEnd - shift : 0;
+    std::vector<PassedOver> kept;
+    for (const PassedOver& passed : finder->passedOver) {
+        if (passed.end > shift) kept.push_back({passed.begin > shift ? passed.begin - shift : 0, passed.end - shift});
+    }
+    finder->passedOver.swap(kept);
 }
 
 void TreeFinderRollback(TreeFinder* finder, const uint8_t* data, uint32_t from) {
-    if (finder->inserted <= (from >= 3 ? from - 3 : 0)) return;
+    std::vector<PassedOver> passed;
+    passed.swap(finder->passedOver);
+    while (!passed.empty() && passed.back().begin >= from) passed.pop_back();
+    if (!passed.empty() && passed.back().end > from) passed.back().end = from;
+    if (finder->inserted <= (from >= 3 ? from - 3 : 0)) {
+        finder->passedOver.swap(passed);
+        return;
+    }
     TreeFinderInit(finder, finder->maxDepth, finder->niceLength, finder->passOverLength);
-    uint32_t start = from > kMaxCopyDistance ? from - kMaxCopyDistance : 0;
+    const uint32_t start = from > kMaxCopyDistance ? from - kMaxCopyDistance : 0;
     finder->inserted = start;
+    // The positions between those passed over go in, in order.
+    for (const PassedOver& skipped : passed) {
+        if (skipped.end <= finder->inserted) continue;
+        TreeInsertUpTo(finder, data, skipped.begin, from);
+        finder->inserted = skipped.end;
+    }
     TreeInsertUpTo(finder, data, from, from);
+    finder->passedOver.swap(passed);
 }

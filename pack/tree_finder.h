@@ -7,6 +7,12 @@
 
 #include "pack/match_finder.h"
 
+// Positions a search passed over, begin..end-1 (they are not in the trees).
+struct PassedOver {
+    uint32_t begin;
+    uint32_t end;
+};
+
 struct TreeFinder {
     std::vector<int32_t> head;        // newest position of each 4-byte hash (the root of its tree), or -1
     std::vector<int32_t> children;    // two per position (ring): smaller and larger suffixes
@@ -18,6 +24,7 @@ struct TreeFinder {
     uint32_t passOverLength;          // a match found this long: the positions it covers are passed over (0: never)
     uint32_t passOverEnd;             // the end of the match being passed over (0: none)
     uint32_t passOverDistance;        // and its distance
+    std::vector<PassedOver> passedOver;  // in order, so that a rollback rebuilds the trees without them
 };
 
 enum : uint32_t {
@@ -52,5 +59,6 @@ void TreeInsertUpTo(TreeFinder* finder, const uint8_t* data, uint32_t end, uint3
 void TreeFinderRebase(TreeFinder* finder, uint32_t shift);
 
 // Forgets every position from `from` on: the trees are rebuilt from the
-// window before it (positions never leave a tree one by one).
+// window before it (positions never leave a tree one by one), as they were
+// (the positions passed over stay out).
 void TreeFinderRollback(TreeFinder* finder, const uint8_t* data, uint32_t from);

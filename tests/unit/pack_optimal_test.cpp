@@ -217,6 +217,49 @@ TEST(TreeFinder, RollbackForgetsTheEntryTakenBack) {
     }
 }
 
+// Every candidate the finder gives for positions begin..end-1, searched in
+// order with end bytes of history known, as (position, length, distance).
+std::vector<uint32_t> SearchEntry(TreeFinder* finder, const std::vector<uint8_t>& history, uint32_t begin,
+                                  uint32_t end) {
+    std::vector<uint32_t> seen;
+    MatchCandidate found[32];
+    for (uint32_t pos = begin; pos < end; ++pos) {
+        const uint32_t n = TreeFindMatches(finder, history.data(), pos, end - pos, end, found, 32);
+        for (uint32_t i = 0; i < n; ++i) seen.insert(seen.end(), {pos, found[i].length, found[i].distance});
+    }
+    return seen;
+}
+
+TEST(TreeFinder, RollbackKeepsOutWhatWasPassedOver) {
+    // The first entry repeats itself in long runs, the last of them up to its
+    // very end, so that its searches pass over much of it; so does the entry
+    // taken back. The last entry must then meet the same trees as if the one
+    // taken back had never been.
+    std::vector<uint8_t> first = RandomBytes(20000, 3);
+    for (uint32_t at = 2000; at + 700 < 19000; at += 3000) std::memcpy(&first[at], &first[at - 1500], 700);
+    std::memcpy(&first[19700], &first[1000], 300);
+    std::vector<uint8_t> takenBack(first.begin() + 4000, first.begin() + 12000);
+    std::vector<uint8_t> last = RandomBytes(12000, 4);
+    for (uint32_t at = 0; at + 500 < 12000; at += 2500) std::memcpy(&last[at], &first[at + 1800], 500);
+
+    std::vector<uint8_t> history = first;
+    TreeFinder rolledBack;
+    TreeFinderInit(&rolledBack, 64, 128, 64);
+    SearchEntry(&rolledBack, history, 0, 20000);
+    ASSERT_FALSE(rolledBack.passedOver.empty());
+    history.insert(history.end(), takenBack.begin(), takenBack.end());
+    SearchEntry(&rolledBack, history, 20000, 28000);
+    TreeFinderRollback(&rolledBack, history.data(), 20000);
+    history.resize(20000);
+    history.insert(history.end(), last.begin(), last.end());
+    const std::vector<uint32_t> afterRollback = SearchEntry(&rolledBack, history, 20000, 32000);
+
+    TreeFinder straight;
+    TreeFinderInit(&straight, 64, 128, 64);
+    SearchEntry(&straight, history, 0, 20000);
+    EXPECT_TRUE(SearchEntry(&straight, history, 20000, 32000) == afterRollback);
+}
+
 TEST(OptimalLevels, OutputIsTheSameForEveryThreadCount) {
     // Several stretches per entry, so the finder thread runs ahead of the parse.
     std::vector<packtest::Entry> entries = {{"a.dll", BinaryBytes(300000, 1)},
