@@ -29,7 +29,11 @@ rm -f "$stamp"
 cmake --preset package -DSOLIDSETUP_PROFILE=generate >/dev/null
 # Counts of an earlier training would add up with these.
 find "$build" -name '*.gcda' -delete
-cmake --build "$build" --target solidsetup -j "$(nproc)" >/dev/null
+# (Ninja prints a failing compiler's messages with its own output: kept in
+# a log, shown when the build fails.)
+log=$build/profile-train.log
+cmake --build "$build" --target solidsetup -j "$(nproc)" >"$log" 2>&1 ||
+  { tail -n 40 "$log" >&2; echo "profile-train: the instrumented build failed (all of it: $log)" >&2; exit 1; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
