@@ -390,17 +390,9 @@ void TakeLongCopy(const Segment& segment, uint32_t i, const Longest& longest) {
     CodedSymbol symbol;
     uint32_t price = ChooseCopySymbol(longest.length, longest.distance, segment.histories[i], prices, &symbol);
     if (price < kImpossiblePrice) {
-        nodes[target].price = node.price + price;
-        nodes[target].from = i;
-        nodes[target].length = static_cast<uint16_t>(longest.length);
-        nodes[target].distance = longest.distance;
-        nodes[target].leadLength = 0;
+        nodes[target] = MakeNode(node.price + price, i, longest.length, longest.distance, 0);
     } else {
-        nodes[i + 1].price = node.price + prices[segment.input.history[segment.start + i]];
-        nodes[i + 1].from = i;
-        nodes[i + 1].length = 1;
-        nodes[i + 1].distance = 0;
-        nodes[i + 1].leadLength = 0;
+        nodes[i + 1] = MakeNode(node.price + prices[segment.input.history[segment.start + i]], i, 1, 0, 0);
     }
 }
 
