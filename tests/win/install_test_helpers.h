@@ -185,7 +185,11 @@ private:
             HWND window = reinterpret_cast<HWND>(wParam);
             char className[64] = "";
             GetClassNameA(window, className, sizeof className);
-            if (std::strcmp(className, "#32770") == 0 && IsMessageBox(window) && !IsKnown(window)) {
+            // Wine can report to this hook the activation of another
+            // process's window on the same display (another test's box):
+            // only this thread's boxes are read and closed.
+            if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId() &&
+                std::strcmp(className, "#32770") == 0 && IsMessageBox(window) && !IsKnown(window)) {
                 SeenBox box;
                 box.icon = "none";
                 char caption[512] = "";
