@@ -5,6 +5,9 @@
 #                             session (wine-session.sh), when one is running
 #   wine_stop_server          stops WINEPREFIX's wine server and waits until
 #                             it has gone
+#   wine_unmanaged_windows    tells WINEPREFIX's Wine to leave its windows to
+#                             no window manager (for virtual displays that
+#                             have none)
 WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 wine_scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -33,4 +36,12 @@ wine_session_display() {
 wine_stop_server() {
   "$WINESERVER" -k 2>/dev/null || true
   "$WINESERVER" -w 2>/dev/null || true
+}
+
+# Wine hands a window with a title bar to the window manager and, when it
+# hides one, waits up to two seconds for the manager to confirm. A virtual
+# display without a manager never does, so every message box and dialog a
+# test closes would cost those two seconds; unmanaged windows skip the wait.
+wine_unmanaged_windows() {
+  "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
 }

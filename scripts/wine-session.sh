@@ -49,6 +49,7 @@ start() {
   DISPLAY=$(cat "$session/display")
   "$WINESERVER" -p </dev/null >/dev/null 2>&1
   "$WINE" wineboot </dev/null >/dev/null 2>&1 || true
+  wine_unmanaged_windows
   echo "Wine session: prefix $WINEPREFIX, display $DISPLAY"
 }
 

@@ -18,6 +18,7 @@ wine_session_display "$build"
 if [ "$scenario" = prepare ]; then
   mkdir -p "$e2e"
   wine_env "$e2e/template"
+  wine_unmanaged_windows
   "$WINE" "$tool" build "$(winepath "$build/demo-product")" \
     -o "$(winepath "$e2e/Setup.exe")" --stub "$(winepath "$stub")" | tr -d '\r'
   # The demo product without its own uninstaller: the builder adds ours.
