@@ -40,20 +40,21 @@ inline uint32_t MaxRecentLength(uint32_t distance) { return 257 + RecentCopyBonu
 
 // What the decoder remembers of earlier copies: every copy, whatever symbol
 // coded it, enters its distance into the ring and becomes the "last copy".
+// (Newest first: the optimal parser reads the recent distances of every
+// position it weighs, and records a copy far less often.)
 struct CopyHistory {
-    uint32_t recent[4];
-    uint32_t count;
+    uint32_t recent[4];  // newest first
     uint32_t lastLength;
     uint32_t lastDistance;
 };
 
 inline void RecordCopy(CopyHistory* history, uint32_t length, uint32_t distance) {
-    history->recent[history->count & 3] = distance;
-    history->count += 1;
+    history->recent[3] = history->recent[2];
+    history->recent[2] = history->recent[1];
+    history->recent[1] = history->recent[0];
+    history->recent[0] = distance;
     history->lastLength = length;
     history->lastDistance = distance;
 }
 // The k-th most recent distance (k = 0 is the newest): what symbol 257 + k copies at.
-inline uint32_t RecentDistance(const CopyHistory& history, uint32_t k) {
-    return history.recent[(history.count - 1 - k) & 3];
-}
+inline uint32_t RecentDistance(const CopyHistory& history, uint32_t k) { return history.recent[k]; }

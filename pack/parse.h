@@ -58,7 +58,7 @@ void ParseFast(const ParseInput& input, CopyHistory* copies, std::vector<Token>*
 // pass of the optimal parser.
 struct StretchMatches {
     std::vector<uint32_t> first;  // index of each position's first candidate; one more at the end
-    std::vector<MatchCandidate> candidates;
+    std::vector<MatchCandidate> candidates;  // the first first.back() of them; the rest is room
 };
 
 // Finds (and inserts into input.tree) the matches of every position of the

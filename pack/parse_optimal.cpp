@@ -210,10 +210,10 @@ inline void FollowPath(const Segment& segment, uint32_t i) {
 }
 
 // Whether one of the `count` newest distances of h is distance.
+// (count is at most 4; no loop, whose exit the processor mispredicts.)
 inline bool AmongRecent(const CopyHistory& h, uint32_t count, uint32_t distance) {
-    bool seen = false;
-    for (uint32_t j = 0; j < count; ++j) seen |= RecentDistance(h, j) == distance;
-    return seen;
+    return ((count > 0) & (RecentDistance(h, 0) == distance)) | ((count > 1) & (RecentDistance(h, 1) == distance)) |
+           ((count > 2) & (RecentDistance(h, 2) == distance)) | ((count > 3) & (RecentDistance(h, 3) == distance));
 }
 
 // How many bytes from here repeat distance back, up to what one recent-distance
@@ -239,8 +239,9 @@ void RelaxRecentCopies(const Segment& segment, uint32_t i, Longest* longest) {
     const ParseInput& input = segment.input;
     const PriceTables& tables = segment.tables;
     const uint32_t* prices = tables.prices;
-    Node* nodes = segment.nodes;
-    const Node& node = nodes[i];
+    // (A copy: the relaxations below store to other nodes, which the
+    // compiler cannot tell from this one.)
+    const uint32_t nodePrice = segment.nodes[i].price;
     const CopyHistory& h = segment.histories[i];
     const uint32_t pos = segment.start + i;
     const uint8_t* here = input.history + pos;
@@ -267,7 +268,7 @@ void RelaxRecentCopies(const Segment& segment, uint32_t i, Longest* longest) {
         const bool longMayWin =
             static_cast<int32_t>(symbolPrice) + tables.recentOverLong[far] > static_cast<int32_t>(distancePrice);
         if (!longMayWin) {
-            const uint32_t base = node.price + symbolPrice;
+            const uint32_t base = nodePrice + symbolPrice;
             for (uint32_t l = shortest; l <= length; ++l) {
                 Relax<kSeconds>(segment, i + l, base + tables.recentLength[l - shortest], i, l, distance);
             }
@@ -278,18 +279,18 @@ void RelaxRecentCopies(const Segment& segment, uint32_t i, Longest* longest) {
                     uint32_t viaLong = tables.longLength[l - shortestLong] + distancePrice;
                     if (viaLong < price) price = viaLong;
                 }
-                Relax<kSeconds>(segment, i + l, node.price + price, i, l, distance);
+                Relax<kSeconds>(segment, i + l, nodePrice + price, i, l, distance);
             }
         }
         // The repeat of the last copy (of any length), where it is cheaper
         // still: the node holds the cheapest of the prices above, so this
         // keeps the minimum.
         if (repeatsLast) {
-            Relax<kSeconds>(segment, i + h.lastLength, node.price + prices[kSymRepeatLast], i, h.lastLength, distance);
+            Relax<kSeconds>(segment, i + h.lastLength, nodePrice + prices[kSymRepeatLast], i, h.lastLength, distance);
         }
         if (length >= shortest) {
             uint32_t price = symbolPrice + tables.recentLength[length - shortest];
-            RelaxWithRepeat<kSeconds>(segment, i, node.price, pos, available, price, length, distance);
+            RelaxWithRepeat<kSeconds>(segment, i, nodePrice, pos, available, price, length, distance);
         }
     }
 }
@@ -302,8 +303,7 @@ __attribute__((noinline)) void RelaxFinderCopies(const Segment& segment, uint32_
     const ParseInput& input = segment.input;
     const PriceTables& tables = segment.tables;
     const uint32_t* prices = tables.prices;
-    Node* nodes = segment.nodes;
-    const Node& node = nodes[i];
+    const uint32_t nodePrice = segment.nodes[i].price;  // (a copy, as in RelaxRecentCopies)
     const uint32_t pos = segment.start + i;
     const uint32_t available = segment.size - i;
     const uint32_t firstCandidate = segment.matches.first[pos - input.begin];
@@ -319,7 +319,7 @@ __attribute__((noinline)) void RelaxFinderCopies(const Segment& segment, uint32_
             // repeated copy they were priced above); no long copy sends them.
             if (m.distance <= kShortCopyReach) {
                 const uint32_t slot = ShortSlot(m.distance);
-                const uint32_t price = node.price + prices[kSymShortFirst + slot] + kShortBits[slot];
+                const uint32_t price = nodePrice + prices[kSymShortFirst + slot] + kShortBits[slot];
                 Relax<kSeconds>(segment, i + 2, price, i, 2, m.distance);
             }
             covered = 2;
@@ -328,12 +328,12 @@ __attribute__((noinline)) void RelaxFinderCopies(const Segment& segment, uint32_
         uint32_t bonus = LongCopyBonus(m.distance);
         uint32_t distancePrice = DistancePrice(prices, m.distance);
         uint32_t from = covered + 1 > 3 + bonus ? covered + 1 : 3 + bonus;
+        const uint32_t base = nodePrice + distancePrice;
         for (uint32_t l = from; l <= m.length; ++l) {
-            Relax<kSeconds>(segment, i + l, node.price + tables.longLength[l - 3 - bonus] + distancePrice, i, l,
-                            m.distance);
+            Relax<kSeconds>(segment, i + l, base + tables.longLength[l - 3 - bonus], i, l, m.distance);
         }
         if (m.length >= from) {
-            RelaxWithRepeat<kSeconds>(segment, i, node.price, pos, available,
+            RelaxWithRepeat<kSeconds>(segment, i, nodePrice, pos, available,
                                       tables.longLength[m.length - 3 - bonus] + distancePrice, m.length, m.distance);
         }
         covered = m.length;
@@ -665,21 +665,34 @@ void RepriceBlocks(const ParseInput& input, const Token* tokens, size_t count, c
 }  // namespace
 
 void FindStretchMatches(const ParseInput& input, StretchMatches* matches) {
-    matches->first.clear();
-    matches->candidates.clear();
-    // Room for a few candidates a position, so that the lists seldom move.
-    matches->first.reserve(input.end - input.begin + 1);
-    matches->candidates.reserve(4 * static_cast<size_t>(input.end - input.begin));
-    MatchCandidate found[kMaxCandidates];
-    for (uint32_t pos = input.begin; pos < input.end; ++pos) {
-        matches->first.push_back(static_cast<uint32_t>(matches->candidates.size()));
-        uint32_t n = TreeFindMatches(input.tree, input.history, pos, input.end - pos, input.historySize, found,
-                                     kMaxCandidates);
-        for (uint32_t i = 0; i < n; ++i) {
-            if (found[i].distance <= pos - input.windowStart) matches->candidates.push_back(found[i]);
-        }
+    std::vector<uint32_t>& first = matches->first;
+    std::vector<MatchCandidate>& candidates = matches->candidates;
+    first.resize(input.end - input.begin + 1);
+    // The finder writes each position's candidates straight into the list,
+    // which keeps room for a whole search at its end. (It is not cut to
+    // size afterwards: the room serves the next stretch.)
+    if (candidates.size() < 4 * static_cast<size_t>(input.end - input.begin) + kMaxCandidates) {
+        candidates.resize(4 * static_cast<size_t>(input.end - input.begin) + kMaxCandidates);
     }
-    matches->first.push_back(static_cast<uint32_t>(matches->candidates.size()));
+    size_t used = 0;
+    for (uint32_t pos = input.begin; pos < input.end; ++pos) {
+        first[pos - input.begin] = static_cast<uint32_t>(used);
+        if (candidates.size() < used + kMaxCandidates) candidates.resize(2 * candidates.size());
+        MatchCandidate* found = candidates.data() + used;
+        const uint32_t n = TreeFindMatches(input.tree, input.history, pos, input.end - pos, input.historySize,
+                                           found, kMaxCandidates);
+        uint32_t kept = n;
+        // A distance reaches before the window only when the window starts
+        // after the history does.
+        if (input.windowStart != 0) {
+            kept = 0;
+            for (uint32_t i = 0; i < n; ++i) {
+                if (found[i].distance <= pos - input.windowStart) found[kept++] = found[i];
+            }
+        }
+        used += kept;
+    }
+    first[input.end - input.begin] = static_cast<uint32_t>(used);
 }
 
 void ParseOptimal(const ParseInput& input, const StretchMatches& matches, const OptimalOptions& options,

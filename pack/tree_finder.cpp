@@ -19,11 +19,13 @@ inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t start, 
 }
 
 // One descent of pos's tree: re-links the nodes passed around pos, which
-// becomes the root. With out set, records each longer match met on the way
-// (the nodes are met newest first, so each length at its nearest distance).
+// becomes the root. A search (kSearch) also records in out each longer match
+// met on the way (the nodes are met newest first, so each length at its
+// nearest distance); an insertion records nothing.
 // Kept out of line: inlined into the stretch's search loop, its own loop ran
 // short of registers and kept the match length on the stack (6% slower at
 // level 4).
+template <bool kSearch>
 __attribute__((noinline)) uint32_t Descend(TreeFinder* finder, const uint8_t* data, uint32_t pos,
                                            uint32_t compareLimit, uint32_t available, uint32_t best,
                                            MatchCandidate* out, uint32_t count, uint32_t maxOut) {
@@ -54,7 +56,7 @@ __attribute__((noinline)) uint32_t Descend(TreeFinder* finder, const uint8_t* da
         __builtin_prefetch(&children[2 * (static_cast<uint32_t>(pair[1]) & (kTreeRing - 1))], 1);
         uint32_t known = smallerLength < largerLength ? smallerLength : largerLength;
         uint32_t length = MatchLength(here, there, known, compareLimit);
-        if (out != nullptr && length > best) {
+        if (kSearch && length > best) {
             // The first `known` bytes are measured again: a tree built over a
             // shorter history may promise a common prefix that is not there.
             // (The bytes after them were compared just now.)
@@ -106,7 +108,7 @@ inline void TakeInShortHeads(TreeFinder* finder, const uint8_t* data, uint32_t p
 
 inline void InsertOne(TreeFinder* finder, const uint8_t* data, uint32_t pos, uint32_t historySize) {
     TakeInShortHeads(finder, data, pos);
-    Descend(finder, data, pos, CompareLimit(finder, pos, historySize), 0, 0, nullptr, 0, 0);
+    Descend<false>(finder, data, pos, CompareLimit(finder, pos, historySize), 0, 0, nullptr, 0, 0);
 }
 
 // A position inside a long match found before it: the match, shortened,
@@ -199,7 +201,7 @@ uint32_t TreeFindMatches(TreeFinder* finder, const uint8_t* data, uint32_t pos, 
         }
     }
     TakeInShortHeads(finder, data, pos);
-    count = Descend(finder, data, pos, CompareLimit(finder, pos, historySize), available, best, out, count, maxOut);
+    count = Descend<true>(finder, data, pos, CompareLimit(finder, pos, historySize), available, best, out, count, maxOut);
     finder->inserted = pos + 1;
     if (finder->passOverLength != 0 && count != 0 && out[count - 1].length >= finder->passOverLength) {
         finder->passOverEnd = pos + out[count - 1].length;
