@@ -153,11 +153,15 @@ void SplitByEntropy(const TokenSymbols& symbols, size_t count, std::vector<std::
 }  // namespace
 
 void CountTokenRange(const TokenSymbols& symbols, size_t first, size_t last, uint32_t* counts) {
-    std::memset(counts, 0, sizeof(uint32_t) * kTableLengthCount);
+    // Tokens without a second symbol count it in a slot past the table's:
+    // a test per token whether there is one went wrong too often to guess.
+    uint32_t all[kTableLengthCount + 1] = {};
     for (size_t t = first; t < last; ++t) {
-        counts[symbols.main[t]] += 1;
-        if (symbols.second[t] != kNoSecond) counts[symbols.second[t]] += 1;
+        all[symbols.main[t]] += 1;
+        const uint32_t second = symbols.second[t];
+        all[second == kNoSecond ? kTableLengthCount : second] += 1;
     }
+    std::memcpy(counts, all, sizeof(uint32_t) * kTableLengthCount);
 }
 
 void PlanBlockRanges(const TokenSymbols& symbols, size_t count, const uint8_t* previousLengths,

@@ -10,6 +10,14 @@ inline uint32_t HashOf3(const uint8_t* p, uint32_t hashBits) {
     return (v * 2654435761u) >> (32 - hashBits);
 }
 
+// HashOf3 of p with one load where the byte after the three is readable
+// too: the same value.
+inline uint32_t HashOf3Within4(const uint8_t* p, uint32_t hashBits) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return ((v & 0xFFFFFFu) * 2654435761u) >> (32 - hashBits);
+}
+
 // A hash of the 4 bytes at p, in hashBits bits.
 inline uint32_t HashOf4(const uint8_t* p, uint32_t hashBits) {
     uint32_t v;

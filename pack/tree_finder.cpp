@@ -11,7 +11,8 @@ const uint32_t kHeadLookAhead = 8;     // positions ahead whose tree root is fet
 const uint32_t kRootLookAhead = 4;     // positions ahead whose root node's links are fetched early
 const int32_t kNone = -1;
 
-inline uint32_t Hash3(const uint8_t* p) { return HashOf3(p, kTripleHashBits); }
+// (Every position this finder hashes has four bytes from it.)
+inline uint32_t Hash3(const uint8_t* p) { return HashOf3Within4(p, kTripleHashBits); }
 inline uint32_t Hash4(const uint8_t* p) { return HashOf4(p, kTreeHashBits); }
 inline uint32_t Pair(const uint8_t* p) { return PairAt(p); }
 inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t start, uint32_t limit) {
@@ -62,7 +63,19 @@ __attribute__((noinline)) uint32_t Descend(TreeFinder* finder, const uint8_t* da
             // (The bytes after them were compared just now.)
             const uint32_t limit = length < available ? length : available;
             const uint32_t promised = known < limit ? known : limit;
-            uint32_t usable = MatchLength(here, there, 0, promised);
+            uint32_t usable;
+            if (promised < 8 && compareLimit >= 8) {
+                // (Most promises are that short: one comparison of eight
+                // bytes, which compareLimit says are there, settles it.)
+                uint64_t x;
+                uint64_t y;
+                std::memcpy(&x, here, 8);
+                std::memcpy(&y, there, 8);
+                const uint32_t agreed = static_cast<uint32_t>(__builtin_ctzll((x ^ y) | (uint64_t(1) << 63)) >> 3);
+                usable = agreed < promised ? agreed : promised;
+            } else {
+                usable = MatchLength(here, there, 0, promised);
+            }
             if (usable == promised) usable = limit;
             if (usable > MaxLongLength(distance)) usable = MaxLongLength(distance);
             if (usable > best && usable >= MinLongLength(distance)) {
