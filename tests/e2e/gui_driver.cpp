@@ -427,11 +427,8 @@ bool ChooseContextMenuItem(HWND dialog, HWND list, int position, const std::stri
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     Sleep(600);
     if (!screenshot.empty()) SaveScreenshot(GetDesktopWindow(), screenshot);
-    // The keyboard, as a user would: Home lights the first item, whichever
-    // one the pointer, on which the menu opens, may have lit already.
-    PostMessageA(menuWindow, WM_KEYDOWN, VK_HOME, 0);
-    Sleep(50);
-    for (int i = 0; i < position; ++i) {
+    // The keyboard, as a user would: the first Down selects the first item.
+    for (int i = 0; i <= position; ++i) {
         PostMessageA(menuWindow, WM_KEYDOWN, VK_DOWN, 0);
         Sleep(50);
     }

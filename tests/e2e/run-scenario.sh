@@ -17,8 +17,10 @@ wine_session_display "$build"
 
 if [ "$scenario" = prepare ]; then
   mkdir -p "$e2e"
+  # (The scenarios keep managed windows: unmanaged, a context menu opened
+  # under the pointer sometimes had its first item lit by the pointer before
+  # the driver's keys came, sometimes not, and the keys chose the wrong item.)
   wine_env "$e2e/template"
-  wine_unmanaged_windows
   "$WINE" "$tool" build "$(winepath "$build/demo-product")" \
     -o "$(winepath "$e2e/Setup.exe")" --stub "$(winepath "$stub")" | tr -d '\r'
   # The demo product without its own uninstaller: the builder adds ours.
