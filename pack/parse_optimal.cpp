@@ -210,10 +210,13 @@ inline void FollowPath(const Segment& segment, uint32_t i) {
 }
 
 // Whether one of the `count` newest distances of h is distance.
-// (count is at most 4; no loop, whose exit the processor mispredicts.)
+// (count is at most 4: all four are looked at, so that no loop exit
+// depends on count, which the processor mispredicted.)
 inline bool AmongRecent(const CopyHistory& h, uint32_t count, uint32_t distance) {
-    return ((count > 0) & (RecentDistance(h, 0) == distance)) | ((count > 1) & (RecentDistance(h, 1) == distance)) |
-           ((count > 2) & (RecentDistance(h, 2) == distance)) | ((count > 3) & (RecentDistance(h, 3) == distance));
+    const auto seenAt = [&](uint32_t j) {
+        return static_cast<uint32_t>(j < count) & static_cast<uint32_t>(RecentDistance(h, j) == distance);
+    };
+    return (seenAt(0) | seenAt(1) | seenAt(2) | seenAt(3)) != 0;
 }
 
 // How many bytes from here repeat distance back, up to what one recent-distance
